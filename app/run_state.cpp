@@ -1,0 +1,40 @@
+#include "app/run_state.h"
+
+int32_t SilentMode;
+int32_t AutoMode;
+int32_t RollbackMode;
+int32_t FinalPageOnly;
+int32_t ShortcutNumber;
+int32_t CleanupStage;
+int32_t RestartNeeded;
+int32_t SelfRemovalPending;
+int32_t Cancelled;
+int32_t WizardDone;
+int32_t UninstallMode;
+uint8_t WizardPage;
+int32_t PlatformKind;
+int32_t NewShell;
+int32_t NoBackground;
+int32_t SystemRestoreEnabled;
+int32_t RepairSourceKnown;
+
+char ModulePath[256];
+char SettingsIniPath[256];
+char LogPath[256];
+char TempCopyPath[256];
+char ProgramFilesDir[260];
+char ApplicationFolder[260];
+const char* CommandLineTitle;
+
+void ResetRunState()
+{
+    SilentMode = AutoMode = RollbackMode = FinalPageOnly = 0;
+    ShortcutNumber = CleanupStage = RestartNeeded = SelfRemovalPending = 0;
+    Cancelled = WizardDone = UninstallMode = 0;
+    WizardPage = 0;
+    PlatformKind = NewShell = NoBackground = 0;
+    SystemRestoreEnabled = RepairSourceKnown = 0;
+    ModulePath[0] = SettingsIniPath[0] = LogPath[0] = TempCopyPath[0] = 0;
+    ProgramFilesDir[0] = ApplicationFolder[0] = 0;
+    CommandLineTitle = nullptr;
+}

@@ -1,0 +1,38 @@
+// Process-wide run state: the flags and values every part of the program
+// reads. Start-up sets most of them; each is written only by its owner.
+#pragma once
+#include <cstdint>
+
+enum { ModeAutomatic = 1000, ModeCustom = 1001, ModeRepair = 1009 };
+enum { PlatformNT = 1, Platform95 = 2 };
+enum { PageFinal = 11 };
+
+extern int32_t SilentMode;
+extern int32_t AutoMode;
+extern int32_t RollbackMode;
+extern int32_t FinalPageOnly;
+extern int32_t ShortcutNumber;
+extern int32_t CleanupStage;
+extern int32_t RestartNeeded;
+extern int32_t SelfRemovalPending;
+extern int32_t Cancelled;
+extern int32_t WizardDone;
+extern int32_t UninstallMode;
+extern uint8_t WizardPage;
+extern int32_t PlatformKind;
+extern int32_t NewShell;
+extern int32_t NoBackground;
+extern int32_t SystemRestoreEnabled;
+extern int32_t RepairSourceKnown;
+
+// Paths (ANSI, NUL-terminated).
+extern char ModulePath[256];
+extern char SettingsIniPath[256];
+extern char LogPath[256];
+extern char TempCopyPath[256];
+extern char ProgramFilesDir[260];
+extern char ApplicationFolder[260];
+extern const char* CommandLineTitle;
+
+// Resets every value to its start (0 or empty); tests use it between cases.
+void ResetRunState();

@@ -1,0 +1,59 @@
+# The product, its restart program, the Win32 tests and the test tools.
+set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+set(WIN32_LIBS comdlg32 comctl32 ole32 oleaut32 uuid shell32 advapi32 user32 gdi32 kernel32)
+add_compile_definitions(WINVER=0x0400 _WIN32_WINNT=0x0501 _WIN32_IE=0x0400)
+
+if(WIN32_SOURCES)
+  add_library(ketra_win32 STATIC ${WIN32_SOURCES})
+  target_link_libraries(ketra_win32 PUBLIC ketra_core ${WIN32_LIBS})
+  target_compile_options(ketra_win32 PRIVATE ${WARNINGS})
+else()
+  add_library(ketra_win32 INTERFACE)
+  target_link_libraries(ketra_win32 INTERFACE ketra_core ${WIN32_LIBS})
+endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/restart/CMakeLists.txt)
+  add_subdirectory(restart)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/ui/resources/CMakeLists.txt)
+  add_subdirectory(ui/resources)
+endif()
+
+add_executable(UNKETRA32 WIN32 ${ENTRY_SOURCE} ${KETRA_RESOURCE_OBJECTS})
+set_target_properties(UNKETRA32 PROPERTIES OUTPUT_NAME UNKETRA32 SUFFIX .EXE)
+target_link_libraries(UNKETRA32 PRIVATE ketra_win32 ${STATIC_RUNTIME})
+target_compile_options(UNKETRA32 PRIVATE ${WARNINGS})
+if(KETRA_RESOURCE_DEPENDS)
+  add_dependencies(UNKETRA32 ${KETRA_RESOURCE_DEPENDS})
+endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
+  add_subdirectory(tools)
+endif()
+
+# Win32 unit and system tests, run through Wine by ctest.
+file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
+if(WIN32_TEST_SOURCES)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_executable(win32_tests ${WIN32_TEST_SOURCES} ${KETRA_RESOURCE_OBJECTS})
+  target_link_libraries(win32_tests PRIVATE ketra_win32 gtest_main ${STATIC_RUNTIME})
+  if(KETRA_RESOURCE_DEPENDS)
+    add_dependencies(win32_tests ${KETRA_RESOURCE_DEPENDS})
+  endif()
+  add_dependencies(win32_tests UNKETRA32)
+  include(GoogleTest)
+  gtest_discover_tests(win32_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "KETRA_BUILD=${CMAKE_BINARY_DIR};KETRA_SOURCE=${CMAKE_SOURCE_DIR}"
+               TIMEOUT 300)
+endif()
+
+# End-to-end scenarios, driven from the Linux side.
+file(GLOB E2E_TESTS CONFIGURE_DEPENDS tests/e2e/test_*.py)
+foreach(t ${E2E_TESTS})
+  get_filename_component(name ${t} NAME_WE)
+  add_test(NAME e2e.${name} COMMAND /usr/bin/python3 -m unittest -v ${name}
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+  set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 900
+    ENVIRONMENT "KETRA_BUILD=${CMAKE_BINARY_DIR};KETRA_SOURCE=${CMAKE_SOURCE_DIR}")
+endforeach()

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# start | stop: brings up (or ends) the display and the Wine session that a
+# test run shares. The prefix is made on first use and kept between runs.
+set -u
+. "$(dirname "$0")/wine-env.sh"
+state="$BUILD_DIR/wine"
+mkdir -p "$state"
+
+start() {
+  if [ ! -f "$state/xvfb.pid" ] || ! kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then
+    local n=97
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    echo ":$n" >"$state/display"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  export DISPLAY=$(cat "$state/display")
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: creating the prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # Plain folders instead of links into the home folder, so nothing an
+    # uninstall removes can reach outside the prefix.
+    for d in "$WINEPREFIX"/drive_c/users/*/*; do
+      if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
+    done
+  fi
+  wineserver -p >/dev/null 2>&1
+  # a first trivial process brings the session up
+  wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -f "$state/xvfb.pid" ]; then
+    kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+    rm -f "$state/xvfb.pid" "$state/display"
+  fi
+}
+
+case "${1:-}" in
+  start) start ;;
+  stop) stop ;;
+  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+esac
