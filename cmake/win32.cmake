@@ -27,6 +27,12 @@ if(KETRA_RESOURCE_DEPENDS)
   add_dependencies(UNKETRA32 ${KETRA_RESOURCE_DEPENDS})
 endif()
 
+option(KETRA_TESTS "Build the Windows tests" ON)
+if(NOT KETRA_TESTS)
+  return()
+endif()
+
+# Test tools: the test installer and the servers the tests talk to.
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   add_subdirectory(tools)
 endif()

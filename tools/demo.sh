@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KETRA_BUILD_ROOT:-$root/build}
 "$root/tools/setup.sh"
 "$root/tools/build.sh"
-export BUILD_DIR="$out/win32"
+export BUILD_DIR="$out/win64"
 "$root/tools/wine-session.sh" start
 trap '"$root/tools/wine-session.sh" stop' EXIT
 export DISPLAY=$(cat "$BUILD_DIR/wine/display")

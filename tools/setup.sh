@@ -6,13 +6,8 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-  updated=0
-fi
-
-for p in cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 googletest \
-         wine wine32:i386 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales \
+for p in cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
+         wine wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales \
          python3; do
   have_pkg "$p" || need+=("$p")
 done
@@ -32,8 +27,8 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
   locale-gen >/dev/null
 fi
 
-# GoogleTest for the Win32 build needs the POSIX-threads flavour of mingw.
-if [ -x /usr/bin/i686-w64-mingw32-g++-posix ]; then :; else
-  echo "setup: i686-w64-mingw32-g++-posix is missing" >&2; exit 1
-fi
+# GoogleTest for the Windows builds needs the POSIX-threads flavour of mingw.
+for c in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix; do
+  command -v "$c" >/dev/null || { echo "setup: $c is missing" >&2; exit 1; }
+done
 echo "setup: ready"

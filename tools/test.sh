@@ -13,9 +13,9 @@ echo "== native tests"
 ctest --test-dir "$out/native" --output-on-failure -j 2 || status=1
 
 echo "== Win32 tests under Wine"
-export BUILD_DIR="$out/win32"
+export BUILD_DIR="$out/win64"
 "$root/tools/wine-session.sh" start
 trap '"$root/tools/wine-session.sh" stop' EXIT
 export DISPLAY=$(cat "$BUILD_DIR/wine/display")
-ctest --test-dir "$out/win32" --output-on-failure || status=1
+ctest --test-dir "$out/win64" --output-on-failure || status=1
 exit $status

@@ -18,7 +18,7 @@ start() {
   export DISPLAY=$(cat "$state/display")
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating the prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    "$KETRA_WINE" wineboot -i >/dev/null 2>&1
     wineserver -w
     # Plain folders instead of links into the home folder, so nothing an
     # uninstall removes can reach outside the prefix.
@@ -28,7 +28,7 @@ start() {
   fi
   wineserver -p >/dev/null 2>&1
   # a first trivial process brings the session up
-  wine cmd /c exit >/dev/null 2>&1 || true
+  "$KETRA_WINE" cmd /c exit >/dev/null 2>&1 || true
 }
 
 stop() {
