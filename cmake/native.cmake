@@ -53,3 +53,10 @@ foreach(src ${BENCH_SOURCES})
   target_compile_options(${name} PRIVATE -O2)
   target_link_libraries(${name} PRIVATE ketra_core_bench)
 endforeach()
+
+# Tools that also build natively (their CMakeLists.txt decides what).
+file(GLOB TOOL_LISTS CONFIGURE_DEPENDS tools/*/CMakeLists.txt)
+foreach(l ${TOOL_LISTS})
+  get_filename_component(d ${l} DIRECTORY)
+  add_subdirectory(${d})
+endforeach()

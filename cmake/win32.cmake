@@ -32,10 +32,13 @@ if(NOT KETRA_TESTS)
   return()
 endif()
 
-# Test tools: the test installer and the servers the tests talk to.
-if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
-  add_subdirectory(tools)
-endif()
+# Test tools (each folder of tools/ with a CMakeLists.txt): the test
+# installer, the servers the tests talk to, the log viewer.
+file(GLOB TOOL_LISTS CONFIGURE_DEPENDS tools/*/CMakeLists.txt)
+foreach(l ${TOOL_LISTS})
+  get_filename_component(d ${l} DIRECTORY)
+  add_subdirectory(${d})
+endforeach()
 
 # Win32 unit and system tests, run through Wine by ctest.
 file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
