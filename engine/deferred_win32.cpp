@@ -1,0 +1,121 @@
+#include "engine/deferred.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <cstdio>
+#include <cstring>
+
+#include "app/run_state.h"
+#include "engine/engine_env.h"
+#include "engine/files.h"
+
+uint16_t TempNameCounter;
+
+static void CopyPath(char* out, const char* in)
+{
+    lstrcpynA(out, in, MAX_PATH);
+}
+
+static bool IsOwnModule(const char* path)
+{
+    char longForm[MAX_PATH];
+    CopyPath(longForm, path);
+    ConvertPathNames(longForm, ToLong);
+    return lstrcmpiA(longForm, ModulePath) == 0;
+}
+
+void AppendWininitDeletion(const char* shortPath)
+{
+    char wininit[MAX_PATH];
+    char line[MAX_PATH + 8];
+    UINT n = GetWindowsDirectoryA(wininit, 256);
+    if (n == 0 || n >= 256)
+        return;
+    if (wininit[n - 1] != '\\')
+        lstrcatA(wininit, "\\");
+    lstrcatA(wininit, "WININIT.INI");
+    HFILE file = _lopen(wininit, OF_WRITE);
+    if (file == HFILE_ERROR) {
+        file = _lcreat(wininit, 0);
+        if (file == HFILE_ERROR)
+            return;
+        _lwrite(file, "[rename]\r\n", 10);
+    } else {
+        _llseek(file, 0, 2);
+    }
+    int len = snprintf(line, sizeof(line), "NUL=%s\r\n", shortPath);
+    if (len > 0 && len < (int)sizeof(line))
+        _lwrite(file, line, (UINT)len);
+    _lclose(file);
+}
+
+int32_t DeleteFileOrDefer(const char* path)
+{
+    bool wasMissing = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+    bool own = IsOwnModule(path);
+    if (own)
+        SelfRemovalPending = 1;
+    if (DeleteFileA(path)) {
+        NotifyShellPath(SHCNE_DELETE, path);
+        return 0;
+    }
+    if (!DeleteInUseFiles || wasMissing)
+        return 1;
+    // The program's own file is removed by the temporary copy after the run.
+    if (own)
+        return 1;
+    RestartNeeded = 1;
+    if (PlatformKind == Platform95) {
+        char shortPath[MAX_PATH];
+        CopyPath(shortPath, path);
+        ConvertPathNames(shortPath, ToShort);
+        AppendWininitDeletion(shortPath);
+    } else {
+        MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    return 1;
+}
+
+void MakeTempName(const char* target, char* out)
+{
+    char name[16];
+    CopyPath(out, target);
+    char* tail = out;
+    for (char* p = out; *p; p = CharNextA(p))
+        if (*p == '\\')
+            tail = p + 1;
+    size_t room = MAX_PATH - (size_t)(tail - out);
+    do {
+        snprintf(name, sizeof(name), "~KTU%04x.TMP", (unsigned)TempNameCounter);
+        TempNameCounter++;
+        lstrcpynA(tail, name, (int)room);
+    } while (GetFileAttributesA(out) != INVALID_FILE_ATTRIBUTES);
+}
+
+void RestoreFileOrDefer(const char* backup, const char* target)
+{
+    char temp[MAX_PATH];
+    if (CopyFileA(backup, target, FALSE)) {
+        DeleteFileAndHelpIndex(backup);
+        return;
+    }
+    MakeTempName(target, temp);
+    if (!CopyFileA(backup, temp, FALSE)) {
+        DeleteFileAndHelpIndex(target);
+        return;
+    }
+    RestartNeeded = 1;
+    DeleteFileAndHelpIndex(backup);
+    char temp8[MAX_PATH];
+    char target8[MAX_PATH];
+    CopyPath(temp8, temp);
+    CopyPath(target8, target);
+    ConvertPathNames(temp8, ToShort);
+    ConvertPathNames(target8, ToShort);
+    if (PlatformKind == Platform95) {
+        WritePrivateProfileStringA("rename", target8, temp8, "WININIT.INI");
+    } else {
+        MoveFileExA(target, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExA(temp8, target, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+}

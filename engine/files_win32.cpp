@@ -1,0 +1,180 @@
+#include "engine/files.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <cstdio>
+#include <cstring>
+
+#include "app/run_state.h"
+#include "engine/deferred.h"
+#include "engine/engine_env.h"
+
+// One directory search; one of these lives on the stack per recursion level.
+struct FindState {
+    char name[256];
+    DWORD attributes;
+    HANDLE handle;
+    WIN32_FIND_DATAA data;
+};
+
+static int32_t FindFirstEntry(const char* pattern, FindState* state)
+{
+    state->handle = FindFirstFileA(pattern, &state->data);
+    if (state->handle == INVALID_HANDLE_VALUE)
+        return 1;
+    lstrcpynA(state->name, state->data.cFileName, sizeof(state->name));
+    state->attributes = state->data.dwFileAttributes;
+    return 0;
+}
+
+static int32_t FindNextEntry(FindState* state)
+{
+    if (!FindNextFileA(state->handle, &state->data))
+        return 1;
+    lstrcpynA(state->name, state->data.cFileName, sizeof(state->name));
+    state->attributes = state->data.dwFileAttributes;
+    return 0;
+}
+
+static void FindEnd(FindState* state)
+{
+    if (state->handle != INVALID_HANDLE_VALUE)
+        FindClose(state->handle);
+    state->handle = INVALID_HANDLE_VALUE;
+}
+
+// Joins dir, a backslash and name into out (MAX_PATH); false when it would
+// not fit, so that no cut path is ever deleted.
+static bool JoinPath(char* out, const char* dir, const char* name)
+{
+    int n = snprintf(out, MAX_PATH, "%s\\%s", dir, name);
+    return n > 0 && n < MAX_PATH;
+}
+
+// Position of the last backslash, stepping by characters.
+static char* LastBackslash(char* text)
+{
+    char* last = nullptr;
+    for (char* p = text; *p; p = CharNextA(p))
+        if (*p == '\\')
+            last = p;
+    return last;
+}
+
+static bool HasWildcard(const char* path)
+{
+    for (const char* p = path; *p; p = CharNextA(p))
+        if (*p == '*' || *p == '?')
+            return true;
+    return false;
+}
+
+int32_t ClearAttributes(const char* path)
+{
+    return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) ? 0 : 1;
+}
+
+void DeleteFileAndHelpIndex(const char* path)
+{
+    ClearAttributes(path);
+    DeleteFileOrDefer(path);
+    size_t len = strlen(path);
+    if (len > 4 && lstrcmpiA(path + len - 4, ".HLP") == 0) {
+        char index[MAX_PATH];
+        lstrcpynA(index, path, sizeof(index));
+        if (len < sizeof(index)) {
+            lstrcpyA(index + len - 4, ".GID");
+            DeleteFileOrDefer(index);
+            lstrcpyA(index + len - 4, ".FTS");
+            DeleteFileOrDefer(index);
+        }
+    }
+}
+
+int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore)
+{
+    if (!HasWildcard(path)) {
+        DeleteFileAndHelpIndex(path);
+        if (restore == 1 && backup && backup[0])
+            RestoreFileOrDefer(backup, path);
+        return 1;
+    }
+    char dir[MAX_PATH];
+    lstrcpynA(dir, path, sizeof(dir));
+    char* cut = LastBackslash(dir);
+    if (!cut)
+        return 0;
+    *cut = 0;
+    // Every wildcard is checked, not only "*.*": C:\WINDOWS\*.DLL would
+    // otherwise empty the Windows folder of its libraries.
+    if (IsProtectedDirectory(dir, true))
+        return 0;
+    FindState state;
+    if (FindFirstEntry(path, &state) == 0) {
+        do {
+            char file[MAX_PATH];
+            if (state.attributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            if (JoinPath(file, dir, state.name))
+                DeleteFileAndHelpIndex(file);
+        } while (FindNextEntry(&state) == 0);
+    }
+    FindEnd(&state);
+    return 1;
+}
+
+int32_t RemoveEmptyDirectory(const char* path)
+{
+    ClearAttributes(path);
+    if (!RemoveDirectoryA(path))
+        return 1;
+    NotifyShellPath(SHCNE_RMDIR, path);
+    return 0;
+}
+
+void RemoveDirectoryTree(const char* given, int32_t whole)
+{
+    char path[MAX_PATH];
+    char pattern[MAX_PATH] = "\\*.*";
+    char search[MAX_PATH];
+    lstrcpynA(path, given, sizeof(path));
+    if (HasWildcard(path)) {
+        char* cut = LastBackslash(path);
+        if (!cut)
+            return;
+        lstrcpynA(pattern, cut, sizeof(pattern));
+        *cut = 0;
+    }
+    if (IsProtectedDirectory(path, false))
+        return;
+
+    FindState state;
+    if (JoinPath(search, path, "*.*") && FindFirstEntry(search, &state) == 0) {
+        do {
+            char sub[MAX_PATH];
+            if (!(state.attributes & FILE_ATTRIBUTE_DIRECTORY) || state.name[0] == '.')
+                continue;
+            int n = snprintf(sub, sizeof(sub), "%s\\%s%s", path, state.name, pattern);
+            if (n > 0 && n < (int)sizeof(sub))
+                RemoveDirectoryTree(sub, whole);
+        } while (FindNextEntry(&state) == 0);
+        FindEnd(&state);
+    }
+
+    if (whole == 1) {
+        int n = snprintf(search, sizeof(search), "%s%s", path, pattern);
+        if (n > 0 && n < (int)sizeof(search) && FindFirstEntry(search, &state) == 0) {
+            do {
+                char file[MAX_PATH];
+                if (state.attributes & FILE_ATTRIBUTE_DIRECTORY)
+                    continue;
+                if (JoinPath(file, path, state.name)) {
+                    ClearAttributes(file);
+                    DeleteFileOrDefer(file);
+                }
+            } while (FindNextEntry(&state) == 0);
+            FindEnd(&state);
+        }
+    }
+    RemoveEmptyDirectory(path);
+}

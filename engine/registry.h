@@ -1,0 +1,23 @@
+// Registry removal and restore, and the tables that turn the log's registry
+// numbers into platform values.
+#pragma once
+#include <cstdint>
+
+// Access used to open keys throughout the uninstall, and to create them.
+enum { EngineKeyAccess = 0x1F, EngineKeyCreateAccess = 0x6 };
+
+// Predefined key for a log root index 0..4 (0 for an index outside the table).
+uintptr_t RootKeyForIndex(int32_t rootIndex);
+// Value type for a log type index 0..4 (REG_SZ for an index outside it).
+uint32_t ValueTypeForIndex(int32_t typeIndex);
+
+// Writes one value from its text form; data is converted in place (size is the
+// buffer's size). create = 1 makes a missing key, 0 leaves it missing.
+void RestoreRegistryValue(int32_t root, int32_t type, const char* key, const char* name, char* data,
+                          int32_t size, int32_t create);
+// Deletes key with all its subkeys and values; returns the last status.
+long DeleteRegistryTree(const char* key, int32_t root);
+// Deletes a value created by the install, then its key and every parent key
+// that has become empty, up to the first that still holds something. key is
+// consumed (cut back component by component).
+void DeleteCreatedValue(int32_t root, char* key, const char* name);
