@@ -1,0 +1,23 @@
+// Progress display: the one protocol by which the drivers report each step,
+// keep the windows served and see a Cancel between items.
+#pragma once
+#include <cstdint>
+
+extern int32_t ProgressTotal;
+extern int32_t ProgressDone;
+extern int32_t WorkStarted;
+extern char ProgressText[1024];
+extern int32_t LogBytesTotal;
+extern int32_t LogBytesRead;
+
+// Reports a step (text may be null): sets the wizard's progress text when it
+// changed, repaints the bar, then PumpMessages(1).
+void ShowProgress(const char* text);
+// Serves every pending message; with waitMs not 0 also waits for one tick of
+// the background window's timer of that period.
+void PumpMessages(uint32_t waitMs);
+// Shortens the path part of text in place so that it fits the width of the
+// wizard control with the given id (no wizard: text unchanged).
+void FitPathToControl(int32_t controlId, char* text);
+// Turns the wizard into its working view with message messageNumber.
+void BeginWorkView(int32_t messageNumber);
