@@ -538,8 +538,14 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
             if (Reader.NonSystemMark)
                 ReadNextLine();
             Reader.NoCountMark = EqualsNoCase(Reader.Line, "Shared DLL counter ignored:");
-            if (Reader.NoCountMark)
+            if (Reader.NoCountMark) {
                 ReadNextLine();
+                // A non-system mark after the no-count mark is out of its
+                // place and ignored, but must not cost the file its no-count
+                // mark: the file line still follows.
+                while (Reader.HaveLine && EqualsNoCase(Reader.Line, "Non-System File:"))
+                    ReadNextLine();
+            }
             if (!Reader.HaveLine)
                 break;
             int32_t next = Dispatch();

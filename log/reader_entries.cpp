@@ -252,6 +252,15 @@ int32_t HandleIniFile()
     return next;
 }
 
+// Folder texts end with one backslash; a logged text that already has it
+// does not get a second one.
+static void AppendBackslash(char* folder)
+{
+    size_t length = std::strlen(folder);
+    if (length == 0 || folder[length - 1] != '\\')
+        std::strcat(folder, "\\");
+}
+
 static FolderItem* AppendFolder(const char* path, uint16_t tree)
 {
     FolderItem* item = (FolderItem*)PoolAlloc(sizeof(FolderItem));
@@ -267,7 +276,7 @@ int32_t HandleMadeDir()
 {
     char folder[PathSize];
     CopyConverted(folder, PathSize - 1, TextAfter(Reader.Line, 10));
-    std::strcat(folder, "\\");
+    AppendBackslash(folder);
     int32_t length = (int32_t)std::strlen(folder);
     if (length <= 3 || !IsAbsolutePath(folder))
         return NextLine;
@@ -319,7 +328,7 @@ int32_t HandleFileTree()
     if (length >= 4 && std::strcmp(folder + length - 4, "\\*.*") == 0)
         folder[length - 4] = 0;
     if (!HasWildcards(folder))
-        std::strcat(folder, "\\");
+        AppendBackslash(folder);
     if (std::strlen(folder) <= 3 || !IsAbsolutePath(folder))
         return NextLine;
     for (int32_t i = 0; i < FolderList.Count; i++) {
