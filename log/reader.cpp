@@ -10,6 +10,7 @@
 #include "log/line_reader.h"
 #include "log/pool.h"
 #include "log/reader_internal.h"
+#include "ui/log_progress.h"
 
 char ProductTitle[256];
 uint16_t LatestInstallation;
@@ -28,8 +29,6 @@ int32_t SubsystemSelected;
 char ProfilesFolder[260];
 char CommonProfileFolder[260];
 char SystemFolder[260];
-int32_t LogBytesTotal;
-int32_t LogBytesRead;
 
 ReaderState Reader;
 
@@ -86,7 +85,7 @@ const char* TextAfter(const char* line, int32_t n)
     return (int32_t)std::strlen(line) >= n ? line + n : "";
 }
 
-void CopyText(char* out, int32_t size, const char* text)
+void CopyField(char* out, int32_t size, const char* text)
 {
     if (size <= 0)
         return;
@@ -100,7 +99,7 @@ void CopyText(char* out, int32_t size, const char* text)
 
 void CopyConverted(char* out, int32_t size, const char* text)
 {
-    CopyText(out, size, text);
+    CopyField(out, size, text);
     if (!AnsiText && Reader.Host->OemToAnsi)
         Reader.Host->OemToAnsi(out);
 }
@@ -158,7 +157,7 @@ int32_t OnRemovableFloppy(const char* path)
 int32_t InSystemFolder(const char* path)
 {
     char folder[260];
-    CopyText(folder, sizeof(folder), path);
+    CopyField(folder, sizeof(folder), path);
     char* last = std::strrchr(folder, '\\');
     if (!last)
         return 0;
@@ -206,7 +205,7 @@ static int32_t EndsWithNoCase(const char* text, int32_t length, const char* endi
 
 void SetProductTitle(const char* line)
 {
-    CopyText(ProductTitle, sizeof(ProductTitle), TextAfter(line, 7));
+    CopyField(ProductTitle, sizeof(ProductTitle), TextAfter(line, 7));
     int32_t length = (int32_t)std::strlen(ProductTitle);
     if (EndsWithNoCase(ProductTitle, length, " INSTALLATION")) {
         length -= 13;
@@ -258,31 +257,31 @@ static int32_t HandleSource()
 
 static int32_t HandleUninstallMif()
 {
-    CopyText(UninstallMifName, HeaderValueSize, TextAfter(Reader.Line, 15));
+    CopyField(UninstallMifName, HeaderValueSize, TextAfter(Reader.Line, 15));
     return NextLine;
 }
 
 static int32_t HandleManufacturer()
 {
-    CopyText(Manufacturer, HeaderValueSize, TextAfter(Reader.Line, 14));
+    CopyField(Manufacturer, HeaderValueSize, TextAfter(Reader.Line, 14));
     return NextLine;
 }
 
 static int32_t HandleProduct()
 {
-    CopyText(ProductName, HeaderValueSize, TextAfter(Reader.Line, 9));
+    CopyField(ProductName, HeaderValueSize, TextAfter(Reader.Line, 9));
     return NextLine;
 }
 
 static int32_t HandleVersionNumber()
 {
-    CopyText(VersionNumber, HeaderValueSize, TextAfter(Reader.Line, 16));
+    CopyField(VersionNumber, HeaderValueSize, TextAfter(Reader.Line, 16));
     return NextLine;
 }
 
 static int32_t HandleSerialNumber()
 {
-    CopyText(SerialNumber, HeaderValueSize, TextAfter(Reader.Line, 15));
+    CopyField(SerialNumber, HeaderValueSize, TextAfter(Reader.Line, 15));
     return NextLine;
 }
 
@@ -301,7 +300,7 @@ static int32_t HandleAdminRights()
 static int32_t HandlePerUserId()
 {
     char* text = (char*)PoolAlloc(PerUserIdSize);
-    CopyText(text, PerUserIdSize, TextAfter(Reader.Line, 13));
+    CopyField(text, PerUserIdSize, TextAfter(Reader.Line, 13));
     PerUserId = text;
     return NextLine;
 }
@@ -404,14 +403,14 @@ static void TakeProfileFolder(int32_t common, char* out, int32_t parents)
         else
             cut[1] = 0;
     }
-    CopyText(out, 260, value);
+    CopyField(out, 260, value);
 }
 
 static void PrepareFolders(const char* logPath, char* applicationFolder)
 {
     const ReaderHost* host = Reader.Host;
-    CopyText(ProfilesFolder, 260, "*");
-    CopyText(CommonProfileFolder, 260, "*");
+    CopyField(ProfilesFolder, 260, "*");
+    CopyField(CommonProfileFolder, 260, "*");
     if (NewShell && host->ShellFolder) {
         TakeProfileFolder(0, ProfilesFolder, 2);
         if (PlatformKind == PlatformNT)
@@ -420,7 +419,7 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
 
     // The application folder: the log's folder in short form.
     char folder[260];
-    CopyText(folder, sizeof(folder), logPath);
+    CopyField(folder, sizeof(folder), logPath);
     char* last = std::strrchr(folder, '\\');
     if (last)
         *last = 0;
@@ -431,7 +430,7 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
     folder[258] = 0;
     if (folder[0])
         std::strcat(folder, "\\");
-    CopyText(applicationFolder, 260, folder);
+    CopyField(applicationFolder, 260, folder);
 
     Reader.FloppyA = host->DriveRemovable ? host->DriveRemovable('A') : 0;
     Reader.FloppyB = host->DriveRemovable ? host->DriveRemovable('B') : 0;
@@ -440,7 +439,7 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
         host->WindowsFolder(Reader.WindowsFolder, 260);
     if (host->SystemFolder)
         host->SystemFolder(Reader.SystemFolderPath, 260);
-    CopyText(SystemFolder, 260, Reader.SystemFolderPath);
+    CopyField(SystemFolder, 260, Reader.SystemFolderPath);
     Reader.Win32sFolder[0] = 0;
     if (std::strlen(Reader.SystemFolderPath) + 7 < 260) {
         std::strcpy(Reader.Win32sFolder, Reader.SystemFolderPath);
@@ -453,7 +452,7 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
     FolderItem* item = (FolderItem*)PoolAlloc(sizeof(FolderItem));
     std::memset(item, 0, sizeof(*item));
     item->Installation = LogFolderInstallation;
-    CopyText(item->Path, sizeof(item->Path), logPath);
+    CopyField(item->Path, sizeof(item->Path), logPath);
     if (host->ConvertPath)
         host->ConvertPath(item->Path, sizeof(item->Path), HostToLong);
     char* slash = std::strrchr(item->Path, '\\');

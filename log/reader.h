@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "log/reader_host.h"
+#include "ui/log_progress.h"
 
 enum { LogLineSize = 2048, HeaderValueSize = 128 };
 
@@ -25,8 +26,6 @@ extern int32_t SubsystemSelected;
 extern char ProfilesFolder[260];
 extern char CommonProfileFolder[260];
 extern char SystemFolder[260];
-extern int32_t LogBytesTotal;
-extern int32_t LogBytesRead;
 
 // Reads the log at logPath into the item lists (created before) and the
 // per-log values, and puts the application folder (short form, trailing

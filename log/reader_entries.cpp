@@ -45,7 +45,7 @@ int32_t HandleRegistryValue()
     int32_t type = 0;
     int32_t root = 0;
 
-    CopyText(key, PathSize, TextAfter(Reader.Line, 11));
+    CopyField(key, PathSize, TextAfter(Reader.Line, 11));
     ReadNextLine();
     if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "RegDB Val: "))
         return HandleCurrent;
@@ -56,7 +56,7 @@ int32_t HandleRegistryValue()
 
     name[0] = 0;
     if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Name: ")) {
-        CopyText(name, NameSize, TextAfter(Reader.Line, 12));
+        CopyField(name, NameSize, TextAfter(Reader.Line, 12));
         ReadNextLine();
     }
     if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Type: ")) {
@@ -94,14 +94,14 @@ int32_t HandleRegistryValue()
             slot, &RegRestoreList.IndexRoot, sizeof(RegRestoreItem), RegRestoreList.Count, key,
             name, rootText, &RegRestoreIndexLayout);
         if (item) {
-            CopyText(item->LatestOldData, RegDataSize, oldData);
+            CopyField(item->LatestOldData, RegDataSize, oldData);
         } else {
             item = (RegRestoreItem*)*slot;
-            CopyText(item->Key, NameSize, key);
-            CopyText(item->Name, NameSize, name);
-            CopyText(item->RootText, RootTextSize, rootText);
+            CopyField(item->Key, NameSize, key);
+            CopyField(item->Name, NameSize, name);
+            CopyField(item->RootText, RootTextSize, rootText);
             std::memcpy(item->OldData, oldData, RegDataSize);
-            CopyText(item->LatestOldData, RegDataSize, oldData);
+            CopyField(item->LatestOldData, RegDataSize, oldData);
             item->Root = root;
             item->Type = type;
             item->Selected = 0;
@@ -121,9 +121,9 @@ int32_t HandleRegistryValue()
                                          &RegValueIndexLayout);
     if (!item) {
         item = (RegValueItem*)*slot;
-        CopyText(item->Key, PathSize, key);
-        CopyText(item->Name, NameSize, name);
-        CopyText(item->RootText, RootTextSize, rootText);
+        CopyField(item->Key, PathSize, key);
+        CopyField(item->Name, NameSize, name);
+        CopyField(item->RootText, RootTextSize, rootText);
         item->Root = root;
         item->Selected = 0;
         RegValueList.Count++;
@@ -138,7 +138,7 @@ int32_t HandleRegistryTree()
     char key[NameSize];
     int32_t root = 0;
 
-    CopyText(key, NameSize, TextAfter(Reader.Line, 12));
+    CopyField(key, NameSize, TextAfter(Reader.Line, 12));
     ReadNextLine();
     if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Root: ")) {
         root = ParseNumber(TextAfter(Reader.Line, 12));
@@ -155,7 +155,7 @@ int32_t HandleRegistryTree()
     }
     RegTreeItem* item = (RegTreeItem*)PoolAlloc(sizeof(RegTreeItem));
     std::memset(item, 0, sizeof(*item));
-    CopyText(item->Key, NameSize, key);
+    CopyField(item->Key, NameSize, key);
     item->Root = root;
     item->Installation = LatestInstallation;
     ItemListAppend(&RegTreeList, item);
@@ -183,7 +183,7 @@ int32_t HandleIniNew()
         } else {
             IniFileItem* item = (IniFileItem*)PoolAlloc(sizeof(IniFileItem));
             std::memset(item, 0, sizeof(*item));
-            CopyText(item->Path, PathSize, path);
+            CopyField(item->Path, PathSize, path);
             item->Installation = LatestInstallation;
             ItemListAppend(&IniFileList, item);
         }
@@ -216,18 +216,18 @@ int32_t HandleIniFile()
     }
     if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Sect: "))
         return HandleCurrent;
-    CopyText(section, NameSize, TextAfter(Reader.Line, 10));
+    CopyField(section, NameSize, TextAfter(Reader.Line, 10));
     ReadNextLine();
     if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Item: "))
         return HandleCurrent;
-    CopyText(key, NameSize, TextAfter(Reader.Line, 10));
+    CopyField(key, NameSize, TextAfter(Reader.Line, 10));
     ReadNextLine();
     if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Val: "))
         return HandleCurrent;
     ReadNextLine();
     old[0] = 0;
     if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "INI Old: "))
-        CopyText(old, IniValueSize, TextAfter(Reader.Line, 9));
+        CopyField(old, IniValueSize, TextAfter(Reader.Line, 9));
     else
         next = HandleCurrent;
 
@@ -237,15 +237,15 @@ int32_t HandleIniFile()
         (IniEntry*)IndexFindOrInsert(slot, &IniEntryList.IndexRoot, sizeof(IniEntry),
                                      IniEntryList.Count, file, section, key, &IniEntryIndexLayout);
     if (entry) {
-        CopyText(entry->LatestOldValue, IniValueSize, old);
+        CopyField(entry->LatestOldValue, IniValueSize, old);
         return next;
     }
     entry = (IniEntry*)*slot;
-    CopyText(entry->File, PathSize, file);
-    CopyText(entry->Section, NameSize, section);
-    CopyText(entry->Key, NameSize, key);
-    CopyText(entry->OldValue, IniValueSize, old);
-    CopyText(entry->LatestOldValue, IniValueSize, old);
+    CopyField(entry->File, PathSize, file);
+    CopyField(entry->Section, NameSize, section);
+    CopyField(entry->Key, NameSize, key);
+    CopyField(entry->OldValue, IniValueSize, old);
+    CopyField(entry->LatestOldValue, IniValueSize, old);
     entry->Selected = 0;
     entry->Installation = LatestInstallation;
     IniEntryList.Count++;
@@ -265,7 +265,7 @@ static FolderItem* AppendFolder(const char* path, uint16_t tree)
 {
     FolderItem* item = (FolderItem*)PoolAlloc(sizeof(FolderItem));
     std::memset(item, 0, sizeof(*item));
-    CopyText(item->Path, PathSize, path);
+    CopyField(item->Path, PathSize, path);
     item->TreeInstallation = tree;
     item->Installation = LatestInstallation;
     ItemListAppend(&FolderList, item);
@@ -284,7 +284,7 @@ int32_t HandleMadeDir()
     // The application folder widens to an outer folder the installer made,
     // so the clean-up after the run takes the whole tree it made.
     char shortForm[PathSize];
-    CopyText(shortForm, PathSize, folder);
+    CopyField(shortForm, PathSize, folder);
     if (Reader.Host->ConvertPath)
         Reader.Host->ConvertPath(shortForm, PathSize, HostToShort);
     char* app = Reader.ApplicationFolderOut;
@@ -348,11 +348,11 @@ int32_t HandleIconGroup()
     char group[NameSize];
     char name[NameSize];
 
-    CopyText(group, NameSize, TextAfter(Reader.Line, 12));
+    CopyField(group, NameSize, TextAfter(Reader.Line, 12));
     ReadNextLine();
     if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Icon Name: "))
         return HandleCurrent;
-    CopyText(name, NameSize, TextAfter(Reader.Line, 11));
+    CopyField(name, NameSize, TextAfter(Reader.Line, 11));
     ReadNextLine();
     if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Icon Cmd: "))
         return HandleCurrent;
@@ -360,15 +360,15 @@ int32_t HandleIconGroup()
     for (int32_t i = 0; i < IconList.Count; i++) {
         IconItem* item = (IconItem*)IconList.Items[i];
         if (EqualsNoCase(item->Group, group) && EqualsNoCase(item->Name, name)) {
-            CopyText(item->Command, NameSize, command);
+            CopyField(item->Command, NameSize, command);
             return NextLine;
         }
     }
     IconItem* item = (IconItem*)PoolAlloc(sizeof(IconItem));
     std::memset(item, 0, sizeof(*item));
-    CopyText(item->Group, NameSize, group);
-    CopyText(item->Name, NameSize, name);
-    CopyText(item->Command, NameSize, command);
+    CopyField(item->Group, NameSize, group);
+    CopyField(item->Name, NameSize, name);
+    CopyField(item->Command, NameSize, command);
     item->Installation = LatestInstallation;
     ItemListAppend(&IconList, item);
     return NextLine;
@@ -377,7 +377,7 @@ int32_t HandleIconGroup()
 static int32_t HandleExecute(int32_t textStart)
 {
     char command[PathSize];
-    CopyText(command, PathSize, TextAfter(Reader.Line, textStart));
+    CopyField(command, PathSize, TextAfter(Reader.Line, textStart));
     for (int32_t i = 0; i < ExecuteList.Count; i++) {
         ExecuteItem* item = (ExecuteItem*)ExecuteList.Items[i];
         if (EqualsNoCase(item->Command, command)) {
@@ -387,12 +387,12 @@ static int32_t HandleExecute(int32_t textStart)
     }
     ExecuteItem* item = (ExecuteItem*)PoolAlloc(sizeof(ExecuteItem));
     std::memset(item, 0, sizeof(*item));
-    CopyText(item->Command, PathSize, command);
+    CopyField(item->Command, PathSize, command);
     item->Installation = LatestInstallation;
     ItemListAppend(&ExecuteList, item);
     ReadNextLine();
     if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Execute Name: ")) {
-        CopyText(item->Name, NameSize, TextAfter(Reader.Line, 14));
+        CopyField(item->Name, NameSize, TextAfter(Reader.Line, 14));
         return NextLine;
     }
     return HandleCurrent;
@@ -411,7 +411,7 @@ int32_t HandleExecuteProgram()
 int32_t HandleCreateService()
 {
     char name[PathSize];
-    CopyText(name, PathSize, TextAfter(Reader.Line, 16));
+    CopyField(name, PathSize, TextAfter(Reader.Line, 16));
     for (int32_t i = 0; i < ServiceList.Count; i++) {
         ServiceItem* item = (ServiceItem*)ServiceList.Items[i];
         if (EqualsNoCase(item->Name, name)) {
@@ -421,7 +421,7 @@ int32_t HandleCreateService()
     }
     ServiceItem* item = (ServiceItem*)PoolAlloc(sizeof(ServiceItem));
     std::memset(item, 0, sizeof(*item));
-    CopyText(item->Name, PathSize, name);
+    CopyField(item->Name, PathSize, name);
     item->Installation = LatestInstallation;
     ItemListAppend(&ServiceList, item);
     return NextLine;

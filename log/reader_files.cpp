@@ -42,8 +42,8 @@ static void AppendMissing(const char* path, const char* repairData, const char* 
 {
     FileRecord* record = (FileRecord*)PoolAlloc(sizeof(FileRecord));
     std::memset(record, 0, sizeof(*record));
-    CopyText(record->Path, PathSize, path);
-    CopyText(record->RepairData, RepairDataSize, repairData);
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->RepairData, RepairDataSize, repairData);
     record->LinkInfo = linkInfo && linkInfo[0] ? PoolText(linkInfo) : nullptr;
     record->LastInstallation = LatestInstallation;
     ItemListAppend(&MissingFileList, record);
@@ -58,7 +58,7 @@ void AddMissingFile(const char* path, const char* repairData, const char* linkIn
 
 static void RefreshRepairData(FileRecord* record, const char* repairData, const char* linkInfo)
 {
-    CopyText(record->RepairData, RepairDataSize, repairData);
+    CopyField(record->RepairData, RepairDataSize, repairData);
     if (linkInfo[0])
         record->LinkInfo = PoolText(linkInfo);
 }
@@ -82,9 +82,9 @@ static void FillNewFile(FileRecord* record, const char* path, const char* backup
 {
     ClearFileRecord(record);
     uint16_t n = LatestInstallation;
-    CopyText(record->Path, PathSize, path);
-    CopyText(record->BackupPath, PathSize, backup);
-    CopyText(record->RepairData, RepairDataSize, repairData);
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->BackupPath, PathSize, backup);
+    CopyField(record->RepairData, RepairDataSize, repairData);
     record->LinkInfo = linkInfo[0] ? PoolText(linkInfo) : nullptr;
     record->Selected = selected;
     record->NewFile = (!overwrite && backup[0] == 0) ? 1 : 0;
@@ -106,7 +106,7 @@ static void MergeFile(FileRecord* record, const char* backup, const char* repair
         record->CountedInstallation = n;
     }
     if (backup[0]) {
-        CopyText(record->BackupPath, PathSize, backup);
+        CopyField(record->BackupPath, PathSize, backup);
         record->BackupInstallation = n;
     }
     RefreshRepairData(record, repairData, linkInfo);
@@ -172,7 +172,7 @@ static int32_t HandleFileLine(int32_t kind)
     repairData[0] = backup[0] = linkInfo[0] = 0;
     char* bar = (char*)FindCharInText(line, '|');
     if (bar) {
-        CopyText(repairData, RepairDataSize, bar + 1);
+        CopyField(repairData, RepairDataSize, bar + 1);
         if (bar > line && bar[-1] == ' ')
             bar--;
         *bar = 0;
@@ -196,7 +196,7 @@ static int32_t HandleFileLine(int32_t kind)
 
     ReadNextLine();
     if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Link Info: ")) {
-        CopyText(linkInfo, LogLineSize, TextAfter(Reader.Line, 11));
+        CopyField(linkInfo, LogLineSize, TextAfter(Reader.Line, 11));
         ReadNextLine();
     }
     if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Backup Copy: ")) {
@@ -252,14 +252,14 @@ int32_t HandleFileEdit()
         EditedFile* record = (EditedFile*)EditedFileList.Items[i];
         if (EqualsNoCase(record->Path, path)) {
             record->Installation = LatestInstallation;
-            CopyText(record->BackupPath, PathSize, backup);
+            CopyField(record->BackupPath, PathSize, backup);
             return next;
         }
     }
     EditedFile* record = (EditedFile*)PoolAlloc(sizeof(EditedFile));
     std::memset(record, 0, sizeof(*record));
-    CopyText(record->Path, PathSize, path);
-    CopyText(record->BackupPath, PathSize, backup);
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->BackupPath, PathSize, backup);
     record->Installation = LatestInstallation;
     ItemListAppend(&EditedFileList, record);
     return next;
@@ -279,15 +279,15 @@ int32_t HandleFileDelete()
     for (int32_t i = 0; i < DeletedFileList.Count; i++) {
         DeletedFile* record = (DeletedFile*)DeletedFileList.Items[i];
         if (EqualsNoCase(record->Path, path)) {
-            CopyText(record->BackupPath, PathSize, backup);
+            CopyField(record->BackupPath, PathSize, backup);
             record->Installation = LatestInstallation;
             return NextLine;
         }
     }
     DeletedFile* record = (DeletedFile*)PoolAlloc(sizeof(DeletedFile));
     std::memset(record, 0, sizeof(*record));
-    CopyText(record->Path, PathSize, path);
-    CopyText(record->BackupPath, PathSize, backup);
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->BackupPath, PathSize, backup);
     record->Installation = LatestInstallation;
     ItemListAppend(&DeletedFileList, record);
     return NextLine;
@@ -312,7 +312,7 @@ int32_t HandleAddDevice()
 static int32_t SameLongPath(const char* stored, const char* longPath)
 {
     char converted[PathSize];
-    CopyText(converted, PathSize, stored);
+    CopyField(converted, PathSize, stored);
     if (Reader.Host->ConvertPath)
         Reader.Host->ConvertPath(converted, PathSize, HostToLong);
     return EqualsNoCase(converted, longPath);

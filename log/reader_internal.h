@@ -44,7 +44,7 @@ int32_t BeginsWithNoCase(const char* text, const char* prefix);
 // The text after a keyword of length n; empty when the line is shorter.
 const char* TextAfter(const char* line, int32_t n);
 // Bounded copy: at most size - 1 characters and a terminator.
-void CopyText(char* out, int32_t size, const char* text);
+void CopyField(char* out, int32_t size, const char* text);
 // Bounded copy passed through the OEM conversion unless the installation is
 // ANSI.
 void CopyConverted(char* out, int32_t size, const char* text);
