@@ -1,8 +1,39 @@
-// Entry point. Start-up is filled in step by step; for now the program only
-// ends cleanly.
-#include <windows.h>
+// Entry point: start-up, one call per step, then the end of the run.
+#include "app/crc_table.h"
+#include "app/main_window.h"
+#include "app/message_catalogue.h"
+#include "app/run_state.h"
+#include "app/startup.h"
+#include "platform/system_rules.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
-    return 0;
+    UseSystemRules();
+    DetectPlatform();
+    ReadProgramPaths();
+    CopyCommandLine(commandLine);
+    UseDefaultLogIfPresent();
+    int32_t tempCopyMade = MakeTempCopy();
+    LoadBanner(instance);
+    ReadCommandLine();
+    // The shortcut launch check (/W<n>) joins here with its own unit.
+    ReadColourSettings();
+    ReadFontSettings();
+    SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    BarBackColour = GetSysColor(COLOR_BTNFACE);
+    if (!previous && !RegisterMainWindowClass(instance))
+        return 0;
+    if (!CreateMainWindows(instance))
+        return 0;
+    MakeCrcTable();
+    ReadStartupTexts(instance);
+    ReadProgramFilesDir();
+    if (CleanupStage && CommandLineRest()[0])
+        return RunCleanupStage();
+    FindLogPath();
+    ReadRunTexts(instance);
+    HoldForTest();
+    // Reading the log and the run sequence join here; until then every run
+    // ends without work.
+    return CloseRun(tempCopyMade);
 }

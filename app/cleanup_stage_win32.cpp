@@ -1,0 +1,77 @@
+#include "app/startup.h"
+#include "app/main_window.h"
+#include "app/run_state.h"
+#include "log/path_helpers.h"
+
+// The first process may still be ending: give it a second, serving the queue.
+static void WaitOneSecond()
+{
+    TimerWaiting = 1;
+    SetTimer(MainWindow, WaitTimerId, 1000, nullptr);
+    MSG message;
+    while (TimerWaiting) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (TimerWaiting)
+            Sleep(10);
+    }
+    KillTimer(MainWindow, WaitTimerId);
+}
+
+// Removes folder when it is empty. Its empty subfolders and the protection
+// of the system's own folders come with the folder walk of the uninstall.
+static void RemoveFolderIfEmpty(char* folder)
+{
+    if (folder[0])
+        RemoveDirectoryA(folder);
+}
+
+int RunCleanupStage()
+{
+    WaitOneSecond();
+    char program[256];
+    CopyText(program, CommandLineRest(), sizeof program);
+    char* applicationFolder = FindCharMb(program, ' ');
+    if (applicationFolder)
+        *applicationFolder++ = 0;
+    int32_t length = lstrlenA(program);
+    if (length > 0 && program[length - 1] != '\\')
+        DeleteFileA(program);
+    char* name = FileNamePart(program);
+    if (name > program) {
+        name[-1] = 0;
+        RemoveFolderIfEmpty(program);
+    }
+    if (applicationFolder && applicationFolder[0]) {
+        length = lstrlenA(applicationFolder);
+        if (applicationFolder[length - 1] == '\\')
+            applicationFolder[length - 1] = 0;
+        RemoveFolderIfEmpty(applicationFolder);
+    }
+    if (MainWindow)
+        DestroyWindow(MainWindow);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    MainWindow = nullptr;
+    if (BannerBitmap)
+        DeleteObject(BannerBitmap);
+    BannerBitmap = nullptr;
+    if (DialogFont)
+        DeleteObject(DialogFont);
+    DialogFont = nullptr;
+    if (RestartNeeded) {
+        if (PlatformKind == PlatformNT) {
+            char helper[260];
+            WriteRestartHelper(helper);
+            WinExec(helper, SW_SHOW);
+        } else {
+            ExitWindowsEx(EWX_REBOOT, 0);
+        }
+    }
+    return 0;
+}

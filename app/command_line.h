@@ -1,0 +1,38 @@
+// The command line: options, then the install log's path and a window title.
+#pragma once
+#include <cstdint>
+
+enum { CommandLineSize = 256 };
+
+// The log path and title taken from the rest of the command line.
+struct LogArgument {
+    char path[260];
+    char title[256];
+    int32_t hasTitle;
+};
+
+// Reads the options at the start of text into the run state (SilentMode,
+// AutoMode, RollbackMode, FinalPageOnly, ShortcutNumber, CleanupStage,
+// RestartNeeded) and returns the rest: the first character after the
+// options and the spaces that follow them.
+const char* ParseOptions(const char* text);
+
+// 1 when text begins with "/Z" in either case: the process is (or acts as)
+// the temporary copy and makes no copy of its own.
+int32_t SuppressesTempCopy(const char* text);
+
+// Splits the rest into path and title. A quoted path is converted to its
+// short form. Outside the clean-up stage the path ends at its first space.
+void SplitLogArgument(const char* rest, int32_t cleanupStage, LogArgument* out);
+
+// The default log beside the program: the folder of settingsIniPath in short
+// form plus "INSTALL.LOG". If that file exists and the command line is empty,
+// the command line (CommandLineSize bytes) becomes this path. Returns 1 then.
+int32_t ApplyDefaultLog(char* commandLine, const char* settingsIniPath);
+
+// A log path without any backslash is taken from the current directory;
+// logPath is a buffer of size bytes.
+void AnchorBareLogPath(char* logPath, int32_t size);
+
+// Replaces the last three characters of path with ext (three characters).
+void ReplaceLastThree(char* path, const char* ext);

@@ -1,0 +1,30 @@
+// The background window (MainWindow), the start-up window and the timer
+// that serves timed waits.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+enum { WaitTimerId = 8298 };
+
+extern HWND MainWindow;
+extern HWND StartupWindow;
+extern HINSTANCE AppInstance;
+// Cleared by the MainWindow's WM_TIMER; a timed wait polls until then.
+extern volatile int32_t TimerWaiting;
+
+// Gradient of the background: start values and deltas (end minus start).
+extern int32_t GradientStart[3];
+extern int32_t GradientDelta[3];
+
+BOOL RegisterMainWindowClass(HINSTANCE instance);
+// Creates the start-up window (when wanted) and the MainWindow; false when
+// the MainWindow cannot be made.
+BOOL CreateMainWindows(HINSTANCE instance);
+void DestroyStartupWindow();
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The start-up window's dialog procedure.
+INT_PTR CALLBACK ProgressDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Widens a dialog and its controls and gives them the common dialog font.
+void ScaleDialog(HWND dialog);
+extern HFONT DialogFont;
+extern HFONT HeadingFont;

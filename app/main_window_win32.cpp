@@ -1,0 +1,53 @@
+#include "app/main_window.h"
+#include "app/run_state.h"
+#include "ui/resources/resource.h"
+
+HWND MainWindow;
+HWND StartupWindow;
+HINSTANCE AppInstance;
+
+static const char MainClassName[] = "KTRSUninstall";
+
+BOOL RegisterMainWindowClass(HINSTANCE instance)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    windowClass.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
+    windowClass.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    windowClass.lpszClassName = MainClassName;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+BOOL CreateMainWindows(HINSTANCE instance)
+{
+    AppInstance = instance;
+    // Silent, clean-up and shortcut runs never show a window.
+    int32_t quiet = SilentMode || CleanupStage || ShortcutNumber;
+    if (!quiet) {
+        StartupWindow =
+            CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, ProgressDlg, 0);
+        if (StartupWindow)
+            ShowWindow(StartupWindow, SW_SHOW);
+    }
+    HWND window = CreateWindowExA(0, MainClassName, " ", 0x00CD0000, 0, 0, 640, 480, nullptr,
+                                  nullptr, instance, nullptr);
+    if (!window)
+        return FALSE;
+    MainWindow = window;
+    if (CommandLineTitle)
+        SetWindowTextA(MainWindow, CommandLineTitle);
+    if (!quiet && !NoBackground)
+        ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
+    UpdateWindow(MainWindow);
+    return TRUE;
+}
+
+void DestroyStartupWindow()
+{
+    if (StartupWindow)
+        DestroyWindow(StartupWindow);
+    StartupWindow = nullptr;
+}

@@ -1,0 +1,226 @@
+#include "app/startup.h"
+#include "app/command_line.h"
+#include "app/crc_table.h"
+#include "app/main_window.h"
+#include "app/message_catalogue.h"
+#include "app/run_state.h"
+#include "log/path_helpers.h"
+#include "log/pool.h"
+#include "ui/resources/resource.h"
+
+#include <commdlg.h>
+
+HBRUSH HollowBrush;
+HBITMAP BannerBitmap;
+char* ScratchBuffer;
+COLORREF BarBackColour;
+char TitleText[256];
+char CancelQuestionText[256];
+char CaptionText[256];
+char RestartText[512];
+HMODULE Shell32Module;
+ShChangeNotifyFunc ShChangeNotifyProc;
+
+static char CommandLineCopy[CommandLineSize];
+static const char* RestOfCommandLine = "";
+static LogArgument LogArgumentRead;
+
+void DetectPlatform()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    PlatformKind = version.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformNT : Platform95;
+    NewShell = version.dwMajorVersion >= 4;
+    Shell32Module = LoadLibraryA("SHELL32.DLL");
+    if (Shell32Module)
+        ShChangeNotifyProc =
+            (ShChangeNotifyFunc)(void*)GetProcAddress(Shell32Module, "SHChangeNotify");
+}
+
+void ReadProgramPaths()
+{
+    GetModuleFileNameA(nullptr, ModulePath, sizeof ModulePath);
+    ModulePath[sizeof ModulePath - 1] = 0;
+    // The log names the program file in its long form; deletions compare against it.
+    ConvertPathNamesBounded(ModulePath, sizeof ModulePath, ToLong);
+    LOGBRUSH hollow = {BS_NULL, 0, 0};
+    HollowBrush = CreateBrushIndirect(&hollow);
+    GetModuleFileNameA(nullptr, SettingsIniPath, sizeof SettingsIniPath);
+    SettingsIniPath[sizeof SettingsIniPath - 1] = 0;
+    ReplaceLastThree(SettingsIniPath, "INI");
+    ScratchBuffer = (char*)PoolAlloc(ScratchBufferSize);
+}
+
+void CopyCommandLine(const char* commandLine)
+{
+    CopyText(CommandLineCopy, commandLine ? commandLine : "", sizeof CommandLineCopy);
+}
+
+void UseDefaultLogIfPresent()
+{
+    ApplyDefaultLog(CommandLineCopy, SettingsIniPath);
+}
+
+void ScheduleDeleteAtRestart(const char* path)
+{
+    if (PlatformKind != Platform95) {
+        MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        return;
+    }
+    // The 95 family has no pending-rename list: WININIT.INI "[rename]" lines
+    // with the target NUL delete the file when the system starts.
+    char wininit[256 + 16];
+    GetWindowsDirectoryA(wininit, 256);
+    wininit[255] = 0;
+    size_t length = lstrlenA(wininit);
+    if (length == 0 || wininit[length - 1] != '\\')
+        lstrcatA(wininit, "\\");
+    lstrcatA(wininit, "WININIT.INI");
+    char line[300];
+    HFILE file = _lopen(wininit, OF_WRITE);
+    if (file == HFILE_ERROR) {
+        file = _lcreat(wininit, 0);
+        if (file == HFILE_ERROR)
+            return;
+        wsprintfA(line, "[rename]\r\nNUL=%.259s\r\n", path);
+    } else {
+        _llseek(file, 0, FILE_END);
+        wsprintfA(line, "NUL=%.259s\r\n", path);
+    }
+    _lwrite(file, line, (UINT)lstrlenA(line));
+    _lclose(file);
+}
+
+// The copy in the temporary directory is what removes the program file at
+// the end of the run: a running program cannot delete its own file.
+int32_t MakeTempCopy()
+{
+    if (SuppressesTempCopy(CommandLineCopy))
+        return 0;
+    char directory[256];
+    char name[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    directory[sizeof directory - 1] = 0;
+    // A nonzero number only forms the name, the same one for every run.
+    name[0] = 0;
+    GetTempFileNameA(directory, "KTR", 0x1A2B, name);
+    CopyText(TempCopyPath, name, sizeof TempCopyPath);
+    ReplaceLastThree(TempCopyPath, "EXE");
+    char self[256];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    self[sizeof self - 1] = 0;
+    if (TempCopyPath[0] && CopyFileA(self, TempCopyPath, FALSE))
+        ScheduleDeleteAtRestart(TempCopyPath);
+    return 1;
+}
+
+void LoadBanner(HINSTANCE instance)
+{
+    BannerBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BANNER));
+}
+
+void ReadCommandLine()
+{
+    RestOfCommandLine = ParseOptions(CommandLineCopy);
+    SplitLogArgument(RestOfCommandLine, CleanupStage, &LogArgumentRead);
+    CommandLineTitle = LogArgumentRead.hasTitle ? LogArgumentRead.title : nullptr;
+}
+
+const char* CommandLineRest()
+{
+    return RestOfCommandLine;
+}
+
+static int32_t ClampToInt32(int64_t value)
+{
+    if (value > INT32_MAX)
+        return INT32_MAX;
+    if (value < INT32_MIN)
+        return INT32_MIN;
+    return (int32_t)value;
+}
+
+void ReadColourSettings()
+{
+    static const char* const startKeys[3] = {"Start Red", "Start Green", "Start Blue"};
+    static const char* const endKeys[3] = {"End Red", "End Green", "End Blue"};
+    static const int32_t startDefaults[3] = {0, 0, 255};
+    for (int i = 0; i < 3; i++) {
+        int32_t start =
+            (int32_t)GetPrivateProfileIntA("Settings", startKeys[i], startDefaults[i],
+                                           SettingsIniPath);
+        int32_t end = (int32_t)GetPrivateProfileIntA("Settings", endKeys[i], 0, SettingsIniPath);
+        GradientStart[i] = start;
+        GradientDelta[i] = ClampToInt32((int64_t)end - start);
+    }
+    NoBackground = (int32_t)GetPrivateProfileIntA("Settings", "No Background", 1, SettingsIniPath);
+}
+
+void ReadStartupTexts(HINSTANCE instance)
+{
+    GetMessageText(instance, IDS_CAPTION, TitleText, sizeof TitleText);
+    GetMessageText(instance, IDS_CONFIRM_CANCEL, CancelQuestionText, sizeof CancelQuestionText);
+}
+
+void ReadProgramFilesDir()
+{
+    ProgramFilesDir[0] = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    DWORD size = sizeof ProgramFilesDir;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, (BYTE*)ProgramFilesDir,
+                         &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        ProgramFilesDir[0] = 0;
+    } else {
+        // Registry text need not be terminated.
+        ProgramFilesDir[size < sizeof ProgramFilesDir ? size : sizeof ProgramFilesDir - 1] = 0;
+        size_t length = lstrlenA(ProgramFilesDir);
+        if (length > 0 && ProgramFilesDir[length - 1] == '\\')
+            ProgramFilesDir[length - 1] = 0;
+    }
+    RegCloseKey(key);
+}
+
+void ChooseLogFile()
+{
+    DestroyStartupWindow();
+    char filter[128];
+    GetMessageText(AppInstance, IDS_LOG_FILE_TYPE, filter, 100);
+    // description, terminator, pattern, two terminators
+    int32_t at = lstrlenA(filter) + 1;
+    lstrcpyA(filter + at, "install.log");
+    at += lstrlenA("install.log") + 1;
+    filter[at] = 0;
+    char chosen[256] = "INSTALL.LOG";
+    OPENFILENAMEA dialog = {};
+    // The layout without the Windows 2000 additions, as the 95 family knows it.
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = MainWindow;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = sizeof chosen;
+    dialog.Flags = OFN_FILEMUSTEXIST;
+    LogPath[0] = 0;
+    if (GetOpenFileNameA(&dialog))
+        CopyText(LogPath, chosen, sizeof LogPath);
+}
+
+void FindLogPath()
+{
+    if (LogArgumentRead.path[0])
+        CopyText(LogPath, LogArgumentRead.path, sizeof LogPath);
+    else
+        ChooseLogFile();
+    AnchorBareLogPath(LogPath, sizeof LogPath);
+}
+
+void ReadRunTexts(HINSTANCE instance)
+{
+    GetMessageText(instance, IDS_CAPTION, CaptionText, sizeof CaptionText);
+    GetMessageText(instance, IDS_RESTART_QUESTION, RestartText, sizeof RestartText);
+}

@@ -1,0 +1,63 @@
+#include "app/startup.h"
+#include "app/main_window.h"
+#include "app/run_state.h"
+
+// Two hooks for the system tests, both off unless the environment names
+// them: KETRA_HOLD_MS keeps the windows up (serving their messages) for a
+// screenshot, and KETRA_TRACE names a file where the run writes what
+// start-up decided, which a test cannot otherwise see when there is no
+// work to do.
+
+void HoldForTest()
+{
+    char value[32];
+    if (!GetEnvironmentVariableA("KETRA_HOLD_MS", value, sizeof value))
+        return;
+    DWORD until = GetTickCount() + (DWORD)atoi(value);
+    MSG message;
+    while ((LONG)(until - GetTickCount()) > 0) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(20);
+    }
+}
+
+static void Put(const char* file, const char* key, const char* value)
+{
+    WritePrivateProfileStringA("Startup", key, value, file);
+}
+
+static void PutNumber(const char* file, const char* key, int32_t value)
+{
+    char text[16];
+    wsprintfA(text, "%d", (int)value);
+    Put(file, key, text);
+}
+
+void TraceStartupForTest()
+{
+    char file[260];
+    DWORD length = GetEnvironmentVariableA("KETRA_TRACE", file, sizeof file);
+    if (length == 0 || length >= sizeof file)
+        return;
+    Put(file, "LogPath", LogPath);
+    Put(file, "TempCopyPath", TempCopyPath);
+    Put(file, "ModulePath", ModulePath);
+    Put(file, "SettingsIniPath", SettingsIniPath);
+    Put(file, "ProgramFilesDir", ProgramFilesDir);
+    Put(file, "CommandLineTitle", CommandLineTitle ? CommandLineTitle : "(none)");
+    PutNumber(file, "PlatformKind", PlatformKind);
+    PutNumber(file, "SilentMode", SilentMode);
+    PutNumber(file, "AutoMode", AutoMode);
+    PutNumber(file, "CleanupStage", CleanupStage);
+    PutNumber(file, "RestartNeeded", RestartNeeded);
+    PutNumber(file, "Cancelled", Cancelled);
+    PutNumber(file, "MainWindowVisible", MainWindow && IsWindowVisible(MainWindow));
+    PutNumber(file, "StartupWindowMade", StartupWindow != nullptr);
+    char title[256] = "";
+    if (MainWindow)
+        GetWindowTextA(MainWindow, title, sizeof title);
+    Put(file, "MainWindowTitle", title);
+}

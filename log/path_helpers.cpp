@@ -1,0 +1,128 @@
+#include "log/path_helpers.h"
+#include "log/text_step.h"
+
+#include <cstring>
+
+const PathSystem* PathSystemInUse;
+
+void CopyText(char* to, const char* from, int32_t size)
+{
+    if (size <= 0)
+        return;
+    int32_t n = 0;
+    while (n < size - 1 && from[n]) {
+        to[n] = from[n];
+        n++;
+    }
+    to[n] = 0;
+}
+
+void AppendText(char* to, const char* from, int32_t size)
+{
+    int32_t used = (int32_t)strnlen(to, (size_t)size);
+    if (used >= size)
+        return;
+    CopyText(to + used, from, size - used);
+}
+
+const char* FindCharMb(const char* text, char c)
+{
+    const char* at = text;
+    while (*at) {
+        if (*at == c)
+            return at;
+        at = NextChar(at);
+    }
+    return nullptr;
+}
+
+char* FindCharMb(char* text, char c)
+{
+    return (char*)FindCharMb((const char*)text, c);
+}
+
+const char* FileNamePart(const char* path)
+{
+    const char* at = path + std::strlen(path);
+    while (at > path && *at != '\\')
+        at--;
+    return *at == '\\' ? at + 1 : at;
+}
+
+char* FileNamePart(char* path)
+{
+    return (char*)FileNamePart((const char*)path);
+}
+
+int32_t PathMissing(const char* path)
+{
+    return PathSystemInUse->FileAttributes(path) == -1 ? -1 : 0;
+}
+
+// Moves past the component that starts at 'at' and the backslash after it.
+static char* SkipComponent(char* at)
+{
+    char* slash = FindCharMb(at, '\\');
+    return slash ? slash + 1 : at + std::strlen(at);
+}
+
+// A bare name is taken from the current directory.
+static void PrefixCurrentDirectory(char* path, int32_t size)
+{
+    char joined[PathBufferSize * 2];
+    char directory[256];
+    int32_t length = PathSystemInUse->CurrentDirectory(directory, (int32_t)sizeof directory);
+    if (length <= 0 || length >= (int32_t)sizeof directory)
+        return;
+    CopyText(joined, directory, (int32_t)sizeof joined);
+    if (directory[length - 1] != '\\')
+        AppendText(joined, "\\", (int32_t)sizeof joined);
+    AppendText(joined, path, (int32_t)sizeof joined);
+    CopyText(path, joined, size);
+}
+
+void ConvertPathNamesBounded(char* path, int32_t size, int32_t mode)
+{
+    if (mode == ToLong && !FindCharMb(path, '~'))
+        return; // without the short-name mark the path is long already
+    if (!FindCharMb(path, '\\'))
+        PrefixCurrentDirectory(path, size);
+    if (path[0] >= 'a' && path[0] <= 'z' && path[1] == ':')
+        path[0] = (char)(path[0] - 'a' + 'A');
+
+    // The root (drive, or server and share) is never converted.
+    char* at = path;
+    if (at[0] == '\\' && at[1] == '\\')
+        at = SkipComponent(at + 2);
+    at = SkipComponent(at);
+
+    char rest[PathBufferSize];
+    char longName[256];
+    char shortName[14];
+    while (*at) {
+        char* end = FindCharMb(at, '\\');
+        if (!end)
+            end = at + std::strlen(at);
+        CopyText(rest, end, (int32_t)sizeof rest);
+        *end = 0;
+        longName[0] = shortName[0] = 0;
+        if (PathSystemInUse->FindFirstEntry(path, longName, shortName)) {
+            const char* name = (mode == ToShort && shortName[0]) ? shortName : longName;
+            int32_t head = (int32_t)(at - path);
+            int32_t nameLength = (int32_t)std::strlen(name);
+            // A name that would push the path past its buffer is left alone.
+            if (nameLength > 0 && head + nameLength + (int32_t)std::strlen(rest) < size)
+                CopyText(at, name, size - head);
+        }
+        int32_t componentEnd = (int32_t)std::strlen(path);
+        AppendText(path, rest, size);
+        at = path + componentEnd;
+        if (*at == '\\')
+            at++;
+    }
+}
+
+void ConvertPathNames(char* path, int32_t mode)
+{
+    ConvertPathNamesBounded(path, PathBufferSize, mode);
+}

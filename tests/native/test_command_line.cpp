@@ -1,0 +1,196 @@
+#include "app/command_line.h"
+#include "app/run_state.h"
+#include "log/path_helpers.h"
+#include "tests/native/fake_system.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+const std::vector<FakeEntry> Tree = {
+    {"C:", "", 0x10},
+    {"C:\\Program Files", "PROGRA~1", 0x10},
+    {"C:\\Program Files\\App", "", 0x10},
+    {"C:\\Program Files\\App\\INSTALL.LOG", "", 0x20},
+    {"C:\\Program Files\\App\\UNKETRA32.INI", "", 0x20},
+    {"C:\\Tools", "", 0x10},
+    {"C:\\Tools\\UNKETRA32.INI", "", 0x20},
+};
+
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetRunState();
+        UseFakeSystem(Tree, "C:\\Tools");
+    }
+    void TearDown() override { ResetFakeSystem(); }
+    // Options, then path and title; returns the path.
+    std::string Parse(const char* line)
+    {
+        SplitLogArgument(ParseOptions(line), CleanupStage, &arg);
+        return arg.path;
+    }
+    std::string Title() { return arg.hasTitle ? arg.title : "(none)"; }
+    LogArgument arg;
+};
+
+TEST_F(CommandLine, OptionsAreCaseInsensitiveExceptZ)
+{
+    EXPECT_EQ("C:\\A.LOG", Parse("/a /s C:\\A.LOG"));
+    EXPECT_EQ(1, AutoMode);
+    EXPECT_EQ(1, SilentMode);
+    ResetRunState();
+    EXPECT_EQ("x", Parse("/R/U   x"));
+    EXPECT_EQ(1, RollbackMode);
+    EXPECT_EQ(1, FinalPageOnly);
+    EXPECT_EQ(0, AutoMode);
+
+    ResetRunState();
+    Parse("/Z C:\\A.LOG");
+    EXPECT_EQ(0, CleanupStage);
+    EXPECT_EQ(1, SuppressesTempCopy("/Z C:\\A.LOG"));
+    ResetRunState();
+    Parse("/z C:\\A.LOG");
+    EXPECT_EQ(1, CleanupStage);
+    EXPECT_EQ(0, RestartNeeded);
+    ResetRunState();
+    Parse("/z1 C:\\A.LOG");
+    EXPECT_EQ(1, CleanupStage);
+    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(0, SuppressesTempCopy("/A /Z"));
+    EXPECT_EQ(0, SuppressesTempCopy(""));
+}
+
+TEST_F(CommandLine, ShortcutNumberSkipsToTheNextSpace)
+{
+    EXPECT_EQ("C:\\A.LOG", Parse("/W12abc C:\\A.LOG"));
+    EXPECT_EQ(12, ShortcutNumber);
+    ResetRunState();
+    EXPECT_EQ("C:\\A.LOG", Parse("/W C:\\A.LOG"));
+    EXPECT_EQ(0, ShortcutNumber);
+    ResetRunState();
+    Parse("/W99999999999999999999");
+    EXPECT_GE(ShortcutNumber, 0);
+}
+
+TEST_F(CommandLine, UnknownOptionEndsTheScanAndLaterOptionsAreNotRead)
+{
+    EXPECT_EQ("/X", Parse("/A /X /S C:\\A.LOG"));
+    EXPECT_EQ("/S C:\\A.LOG", Title());
+    EXPECT_EQ(1, AutoMode);
+    EXPECT_EQ(0, SilentMode);
+    ResetRunState();
+    EXPECT_EQ("C:\\A.LOG", Parse("C:\\A.LOG /S"));
+    EXPECT_EQ(0, SilentMode);
+    EXPECT_EQ("/S", Title());
+    ResetRunState();
+    EXPECT_EQ("/", Parse("/"));
+}
+
+TEST_F(CommandLine, QuotedPathIsShortenedAndTitleFollows)
+{
+    EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG",
+              Parse("\"C:\\Program Files\\App\\INSTALL.LOG\"   My App"));
+    EXPECT_EQ("My App", Title());
+    EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG",
+              Parse("\"C:\\Program Files\\App\\INSTALL.LOG\"  "));
+    EXPECT_EQ("(none)", Title());
+    // Without a closing quote the path runs to the end.
+    EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG", Parse("\"C:\\Program Files\\App\\INSTALL.LOG"));
+    EXPECT_EQ("(none)", Title());
+}
+
+TEST_F(CommandLine, SecondQuotedStringMakesTheLastQuoteClosing)
+{
+    // The path then runs to the last quote; the short form of a missing
+    // path keeps its space, so the path ends there after all.
+    EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG\"",
+              Parse("\"C:\\Program Files\\App\\INSTALL.LOG\" \"My App\""));
+    EXPECT_EQ("My App", Title());
+}
+
+TEST_F(CommandLine, UnquotedPathWithQuotedTitle)
+{
+    EXPECT_EQ("C:\\APP\\INSTALL.LOG", Parse("C:\\APP\\INSTALL.LOG \"My App\""));
+    EXPECT_EQ("My App", Title());
+    EXPECT_EQ("C:\\APP\\INSTALL.LOG", Parse("C:\\APP\\INSTALL.LOG "));
+    EXPECT_EQ("(none)", Title());
+}
+
+TEST_F(CommandLine, CleanupStageKeepsBothPaths)
+{
+    EXPECT_EQ("C:\\APP\\UNKETRA32.EXE C:\\APP\\", Parse("/z1 C:\\APP\\UNKETRA32.EXE C:\\APP\\"));
+    EXPECT_EQ("(none)", Title());
+}
+
+TEST_F(CommandLine, SpaceInsideADoubleByteCharacterDoesNotSplit)
+{
+    UseDoubleByteRule();
+    // 0x81 0x20 is not a valid pair in practice, but shows the step rule;
+    // the lead byte 0xB0 with 0xA1 stands for a real character.
+    EXPECT_EQ("C:\\\xB0\xA1\\A.LOG", Parse("C:\\\xB0\xA1\\A.LOG title"));
+    EXPECT_EQ("title", Title());
+}
+
+TEST_F(CommandLine, OverlongInputIsCut)
+{
+    std::string line = "\"" + std::string(600, 'p') + "\" " + std::string(600, 't');
+    std::string path = Parse(line.c_str());
+    EXPECT_EQ(259u, path.size());
+    EXPECT_EQ(255u, Title().size());
+    std::string bare(600, 'q');
+    EXPECT_EQ(259u, Parse(bare.c_str()).size());
+}
+
+TEST_F(CommandLine, DefaultLogBesideTheProgram)
+{
+    char line[CommandLineSize] = "";
+    EXPECT_EQ(1, ApplyDefaultLog(line, "C:\\Program Files\\App\\UNKETRA32.INI"));
+    EXPECT_STREQ("C:\\PROGRA~1\\App\\INSTALL.LOG", line);
+
+    char none[CommandLineSize] = "";
+    EXPECT_EQ(0, ApplyDefaultLog(none, "C:\\Tools\\UNKETRA32.INI"));
+    EXPECT_STREQ("", none);
+
+    // Options alone get no default.
+    char options[CommandLineSize] = "/S";
+    EXPECT_EQ(0, ApplyDefaultLog(options, "C:\\Program Files\\App\\UNKETRA32.INI"));
+    EXPECT_STREQ("/S", options);
+}
+
+TEST_F(CommandLine, BareLogPathTakesTheCurrentDirectory)
+{
+    char bare[256] = "INSTALL.LOG";
+    AnchorBareLogPath(bare, sizeof bare);
+    EXPECT_STREQ("C:\\Tools\\INSTALL.LOG", bare);
+    char relative[256] = "SUB\\INSTALL.LOG";
+    AnchorBareLogPath(relative, sizeof relative);
+    EXPECT_STREQ("SUB\\INSTALL.LOG", relative);
+    UseFakeSystem(Tree, "C:\\");
+    char root[256] = "A.LOG";
+    AnchorBareLogPath(root, sizeof root);
+    EXPECT_STREQ("C:\\A.LOG", root);
+    UseFakeSystem(Tree, "C:\\" + std::string(250, 'd'));
+    std::string longName(200, 'n');
+    char overlong[256];
+    CopyText(overlong, longName.c_str(), sizeof overlong);
+    AnchorBareLogPath(overlong, sizeof overlong);
+    EXPECT_EQ(255u, std::string(overlong).size());
+}
+
+TEST_F(CommandLine, ReplaceLastThree)
+{
+    char exe[] = "C:\\APP\\UNKETRA32.EXE";
+    ReplaceLastThree(exe, "INI");
+    EXPECT_STREQ("C:\\APP\\UNKETRA32.INI", exe);
+    char tmp[] = "C:\\TEMP\\KTR1A2B.TMP";
+    ReplaceLastThree(tmp, "EXE");
+    EXPECT_STREQ("C:\\TEMP\\KTR1A2B.EXE", tmp);
+    char tiny[] = "ab";
+    ReplaceLastThree(tiny, "EXE");
+    EXPECT_STREQ("ab", tiny);
+}
+
+} // namespace
