@@ -7,6 +7,8 @@
 
 #include "app/run_state.h"
 #include "engine/engine_env.h"
+#include "log/path_helpers.h"
+#include "log/reader.h"
 #include "engine/files.h"
 
 uint16_t TempNameCounter;

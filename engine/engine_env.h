@@ -1,16 +1,8 @@
-// What the uninstall operations take from start-up and the log reader.
+// What the uninstall operations take from start-up.
 #pragma once
-#include <cstdint>
 
-enum { ToShort = 0, ToLong = 1 };
-void ConvertPathNames(char* path, int mode);
-
-// Read from the log.
-extern int32_t DeleteInUseFiles;
-extern char SystemFolder[260];
-extern char ProfilesFolder[260];
-extern char CommonProfileFolder[260];
+#include "app/startup.h"
 
 // Tells the shell about a deleted file or removed folder when the shell of
-// this system wants to hear it (NewShell and SHChangeNotify found).
+// this system wants to hear it (NewShell set and SHChangeNotify found).
 void NotifyShellPath(long event, const char* path);

@@ -8,6 +8,8 @@
 #include "app/run_state.h"
 #include "engine/deferred.h"
 #include "engine/engine_env.h"
+#include "log/path_helpers.h"
+#include "log/reader.h"
 
 // One directory search; one of these lives on the stack per recursion level.
 struct FindState {

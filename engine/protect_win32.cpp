@@ -5,6 +5,8 @@
 
 #include "app/run_state.h"
 #include "engine/engine_env.h"
+#include "log/path_helpers.h"
+#include "log/reader.h"
 
 // Compares a folder with a candidate that may end in a backslash.
 static bool SameFolder(const char* dir, const char* candidate)

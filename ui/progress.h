@@ -7,8 +7,6 @@ extern int32_t ProgressTotal;
 extern int32_t ProgressDone;
 extern int32_t WorkStarted;
 extern char ProgressText[1024];
-extern int32_t LogBytesTotal;
-extern int32_t LogBytesRead;
 
 // Reports a step (text may be null): sets the wizard's progress text when it
 // changed, repaints the bar, then PumpMessages(1).

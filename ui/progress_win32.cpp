@@ -12,8 +12,7 @@ int32_t ProgressTotal;
 int32_t ProgressDone;
 int32_t WorkStarted;
 char ProgressText[1024];
-int32_t LogBytesTotal;
-int32_t LogBytesRead;
+HWND WizardWindow;
 
 // Without a background window (a test, or a run whose window failed) a
 // thread timer stands in for it.

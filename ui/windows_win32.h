@@ -4,11 +4,9 @@
 #include <windows.h>
 #include <cstdint>
 
-enum { WaitTimerId = 8298, AnimationTimerId = 25 };
+#include "app/main_window.h"
 
-extern HWND MainWindow;
-extern HWND StartupWindow;
+enum { AnimationTimerId = 25 };
+
+// The wizard dialog, or null while there is none (silent runs).
 extern HWND WizardWindow;
-// Set while PumpMessages waits for its timer tick; the background window's
-// timer clears it.
-extern volatile int32_t TimerWaiting;

@@ -1,0 +1,68 @@
+// Writes the status report when the log names one: through the distribution
+// system's own library when it is there, else as a file of our own.
+#include "app/status_report.h"
+
+#include <windows.h>
+#include <cstdio>
+#include <cstring>
+
+#include "app/run_state.h"
+#include "log/reader.h"
+
+typedef BOOL(WINAPI* InstallStatusMifFn)(LPCSTR file, LPCSTR manufacturer, LPCSTR product,
+                                         LPCSTR version, LPCSTR locale, LPCSTR serial,
+                                         LPCSTR message, BOOL success);
+
+static char ReportText[StatusReportSize];
+
+static bool ReportThroughLibrary()
+{
+    HMODULE library = LoadLibraryA("ismif32.dll");
+    bool done = false;
+    if (!library)
+        return false;
+    InstallStatusMifFn report = (InstallStatusMifFn)(void*)GetProcAddress(library, "InstallStatusMIF");
+    if (report) {
+        const char* message = Cancelled ? "Uninstall canceled by user" : "Uninstall successful";
+        done = report(UninstallMifName, Manufacturer, ProductName, VersionNumber, "ENU",
+                      SerialNumber, message, Cancelled ? 0 : 1) != 0;
+    }
+    FreeLibrary(library);
+    return done;
+}
+
+void WriteStatusReport()
+{
+    char path[MAX_PATH + 128];
+    char date[32];
+    if (!UninstallMifName[0])
+        return;
+    if (ReportThroughLibrary())
+        return;
+    UINT n = GetWindowsDirectoryA(path, 256);
+    if (n == 0 || n >= 256)
+        return;
+    if (path[n - 1] != '\\')
+        lstrcatA(path, "\\");
+    lstrcatA(path, UninstallMifName);
+    HFILE file = _lcreat(path, 0);
+    if (file == HFILE_ERROR)
+        return;
+
+    DWORD got = GetPrivateProfileStringA("Language", "Msg1000", "\x7f", ReportText,
+                                         sizeof(ReportText), SettingsIniPath);
+    if (got == 1 && ReportText[0] == 0x7f)
+        lstrcpynA(ReportText, BuiltInReportTemplate, sizeof(ReportText));
+    else
+        ExpandReportLineBreaks(ReportText, sizeof(ReportText));
+
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FormatReportDate(date, sizeof(date), now.wMonth, now.wDay, now.wYear, now.wHour, now.wMinute);
+    ReportValues values = {{Manufacturer, ProductName, VersionNumber, SerialNumber,
+                            RollbackMode ? "Rollback" : "Uninstall", date,
+                            Cancelled ? "Failed" : "Success", Cancelled ? "Canceled by user" : ""}};
+    FillReportPlaceholders(ReportText, sizeof(ReportText), &values);
+    _lwrite(file, ReportText, (UINT)strlen(ReportText));
+    _lclose(file);
+}

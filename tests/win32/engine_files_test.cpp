@@ -1,0 +1,227 @@
+// File and folder removal and the deferred operations, on real files.
+#include <gtest/gtest.h>
+
+#include "app/run_state.h"
+#include "engine/deferred.h"
+#include "engine/files.h"
+#include "log/reader.h"
+#include "test_support_win32.h"
+
+class EngineFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RestartNeeded = 0;
+        SelfRemovalPending = 0;
+        DeleteInUseFiles = 1;
+        PlatformKind = PlatformNT;
+        GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
+        ClearPendingRenames();
+    }
+};
+
+TEST_F(EngineFiles, HelpFileTakesItsIndexFilesAlong)
+{
+    std::string dir = ScratchFolder("helpfiles");
+    for (const char* name : {"HELP.HLP", "HELP.GID", "HELP.FTS", "README.TXT", "README.GID"})
+        ASSERT_TRUE(WriteFileText(dir + "\\" + name, name));
+    SetFileAttributesA((dir + "\\HELP.HLP").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\HELP.HLP").c_str(), "", 0));
+    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\README.TXT").c_str(), "", 0));
+
+    EXPECT_FALSE(PathExists(dir + "\\HELP.HLP"));
+    EXPECT_FALSE(PathExists(dir + "\\HELP.GID"));
+    EXPECT_FALSE(PathExists(dir + "\\HELP.FTS"));
+    EXPECT_FALSE(PathExists(dir + "\\README.TXT"));
+    EXPECT_TRUE(PathExists(dir + "\\README.GID")) << "only help files have index files";
+    EXPECT_EQ(0, RestartNeeded) << "nothing was in use";
+}
+
+TEST_F(EngineFiles, RestoreWithBackupPutsTheOldFileBack)
+{
+    std::string dir = ScratchFolder("restore");
+    ASSERT_TRUE(WriteFileText(dir + "\\APP.DLL", "new version"));
+    ASSERT_TRUE(WriteFileText(dir + "\\APP.BAK", "old version"));
+    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\APP.DLL").c_str(), (dir + "\\APP.BAK").c_str(), 1));
+    EXPECT_EQ("old version", ReadFileText(dir + "\\APP.DLL"));
+    EXPECT_FALSE(PathExists(dir + "\\APP.BAK")) << "the backup is consumed";
+}
+
+TEST_F(EngineFiles, WildcardDeletesMatchingFilesButNotFolders)
+{
+    std::string dir = ScratchFolder("wildcard");
+    ASSERT_TRUE(WriteFileText(dir + "\\A.TMP", "a"));
+    ASSERT_TRUE(WriteFileText(dir + "\\B.TXT", "b"));
+    CreateDirectoryA((dir + "\\SUB.TMP").c_str(), nullptr);
+    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\*.TMP").c_str(), "", 0));
+    EXPECT_FALSE(PathExists(dir + "\\A.TMP"));
+    EXPECT_TRUE(PathExists(dir + "\\B.TXT"));
+    EXPECT_TRUE(PathExists(dir + "\\SUB.TMP"));
+    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\*.*").c_str(), "", 0));
+    EXPECT_FALSE(PathExists(dir + "\\B.TXT"));
+    EXPECT_TRUE(PathExists(dir + "\\SUB.TMP")) << "*.* leaves subfolders";
+}
+
+TEST_F(EngineFiles, WildcardsInProtectedFoldersAreRefused)
+{
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    std::string marker = std::string(windows) + "\\KETRA.KTRTEST";
+    ASSERT_TRUE(WriteFileText(marker, "x"));
+    // Not only "*.*": any pattern in the Windows folder is refused.
+    EXPECT_EQ(0, RemoveOrRestoreFile((std::string(windows) + "\\*.KTRTEST").c_str(), "", 0));
+    EXPECT_TRUE(PathExists(marker));
+    EXPECT_EQ(0, RemoveOrRestoreFile("C:\\*.KTRTEST", "", 0));
+    DeleteFileA(marker.c_str());
+}
+
+TEST_F(EngineFiles, TreeRemovalWholeAndEmptyOnly)
+{
+    std::string dir = ScratchFolder("tree");
+    CreateDirectoryA((dir + "\\A").c_str(), nullptr);
+    CreateDirectoryA((dir + "\\A\\EMPTY").c_str(), nullptr);
+    CreateDirectoryA((dir + "\\B").c_str(), nullptr);
+    CreateDirectoryA((dir + "\\.HIDDEN").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(dir + "\\B\\KEEP.TXT", "k"));
+
+    RemoveDirectoryTree((dir + "\\A").c_str(), 0);
+    EXPECT_FALSE(PathExists(dir + "\\A")) << "empty folders go from the bottom up";
+    RemoveDirectoryTree(dir.c_str(), 0);
+    EXPECT_TRUE(PathExists(dir + "\\B\\KEEP.TXT"));
+    EXPECT_TRUE(PathExists(dir + "\\.HIDDEN")) << "folders starting with '.' are not entered";
+
+    SetFileAttributesA((dir + "\\B\\KEEP.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
+    RemoveDirectoryA((dir + "\\.HIDDEN").c_str());
+    RemoveDirectoryTree(dir.c_str(), 1);
+    EXPECT_FALSE(PathExists(dir)) << "whole removal takes read-only files too";
+}
+
+TEST_F(EngineFiles, TreeRemovalWithPatternAtEveryDepth)
+{
+    std::string dir = ScratchFolder("pattern");
+    CreateDirectoryA((dir + "\\SUB").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(dir + "\\X.TMP", "x"));
+    ASSERT_TRUE(WriteFileText(dir + "\\SUB\\Y.TMP", "y"));
+    ASSERT_TRUE(WriteFileText(dir + "\\KEEP.TXT", "k"));
+    RemoveDirectoryTree((dir + "\\*.TMP").c_str(), 1);
+    EXPECT_FALSE(PathExists(dir + "\\X.TMP"));
+    EXPECT_FALSE(PathExists(dir + "\\SUB")) << "emptied subfolder goes";
+    EXPECT_TRUE(PathExists(dir + "\\KEEP.TXT"));
+}
+
+TEST_F(EngineFiles, ProtectedFoldersAreNeverRemoved)
+{
+    char windows[MAX_PATH];
+    char system[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    GetSystemDirectoryA(system, sizeof(system));
+    EXPECT_TRUE(IsProtectedDirectory("C:\\", false));
+    EXPECT_TRUE(IsProtectedDirectory("C:", false));
+    EXPECT_TRUE(IsProtectedDirectory(windows, false));
+    EXPECT_TRUE(IsProtectedDirectory(system, false));
+    EXPECT_TRUE(IsProtectedDirectory("\\\\server\\share", false));
+    EXPECT_FALSE(IsProtectedDirectory("\\\\server\\share\\app", false));
+    EXPECT_FALSE(IsProtectedDirectory((std::string(windows) + "\\KTRAPP").c_str(), false));
+
+    // The user's own shell folders are never removed wholesale.
+    HKEY key;
+    char desktop[MAX_PATH] = {0};
+    DWORD size = sizeof(desktop);
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                            0, KEY_READ, &key));
+    LONG status = RegQueryValueExA(key, "Desktop", nullptr, nullptr, (BYTE*)desktop, &size);
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, status);
+    std::string keep = std::string(desktop) + "\\KTRKEEP.TXT";
+    ASSERT_TRUE(WriteFileText(keep, "mine"));
+    EXPECT_TRUE(IsProtectedDirectory(desktop, false));
+    RemoveDirectoryTree(desktop, 1);
+    EXPECT_TRUE(PathExists(keep)) << "expected the Desktop folder to survive";
+    DeleteFileA(keep.c_str());
+}
+
+TEST_F(EngineFiles, InUseFileIsDeletedAtRestartOnlyWhenAllowed)
+{
+    std::string dir = ScratchFolder("inuse");
+    std::string path = dir + "\\BUSY.DLL";
+    ASSERT_TRUE(WriteFileText(path, "busy"));
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+
+    DeleteInUseFiles = 0;
+    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
+    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ("", PendingRenames());
+
+    DeleteInUseFiles = 1;
+    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
+    EXPECT_EQ(1, RestartNeeded);
+    std::string pending = PendingRenames();
+    EXPECT_NE(std::string::npos, pending.find("BUSY.DLL\n\n")) << "got: " << pending;
+    CloseHandle(held);
+    ClearPendingRenames();
+
+    RestartNeeded = 0;
+    EXPECT_EQ(1, DeleteFileOrDefer((dir + "\\MISSING.DLL").c_str()));
+    EXPECT_EQ(0, RestartNeeded) << "a missing file schedules nothing";
+}
+
+TEST_F(EngineFiles, OwnModuleIsLeftToTheCleanupStage)
+{
+    EXPECT_EQ(1, DeleteFileOrDefer(ModulePath));
+    EXPECT_EQ(1, SelfRemovalPending);
+    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ("", PendingRenames());
+}
+
+TEST_F(EngineFiles, WininitLinesOnTheOldPlatform)
+{
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    std::string wininit = std::string(windows) + "\\WININIT.INI";
+    DeleteFileA(wininit.c_str());
+    PlatformKind = Platform95;
+
+    std::string dir = ScratchFolder("Long Folder Name");
+    std::string path = dir + "\\In Use Library.dll";
+    ASSERT_TRUE(WriteFileText(path, "busy"));
+    std::string shortForm = ShortPath(path);
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
+    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
+    CloseHandle(held);
+    EXPECT_EQ("[rename]\r\nNUL=" + shortForm + "\r\nNUL=" + shortForm + "\r\n",
+              ReadFileText(wininit));
+    EXPECT_EQ("", PendingRenames()) << "nothing goes through MoveFileEx on this platform";
+    DeleteFileA(wininit.c_str());
+}
+
+TEST_F(EngineFiles, ReplacingAnInUseFileSchedulesDeleteThenRename)
+{
+    std::string dir = ScratchFolder("replace");
+    std::string target = dir + "\\APP.DLL";
+    ASSERT_TRUE(WriteFileText(target, "new"));
+    ASSERT_TRUE(WriteFileText(dir + "\\APP.BAK", "old"));
+    ASSERT_TRUE(WriteFileText(dir + "\\~KTU0000.TMP", "taken"));
+    TempNameCounter = 0;
+    HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    RestoreFileOrDefer((dir + "\\APP.BAK").c_str(), target.c_str());
+    CloseHandle(held);
+    EXPECT_EQ(2, TempNameCounter);
+    EXPECT_EQ("old", ReadFileText(dir + "\\~KTU0001.TMP"));
+    EXPECT_FALSE(PathExists(dir + "\\APP.BAK"));
+    EXPECT_EQ(1, RestartNeeded);
+    std::string pending = PendingRenames();
+    size_t del = pending.find("APP.DLL\n\n");
+    size_t ren = pending.find("~KTU0001.TMP\n");
+    EXPECT_NE(std::string::npos, del) << pending;
+    EXPECT_NE(std::string::npos, ren) << pending;
+    EXPECT_LT(del, ren) << "the deletion must come first: " << pending;
+    ClearPendingRenames();
+}
