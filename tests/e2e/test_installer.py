@@ -2,6 +2,7 @@
 machine it leaves, an upgrade with backups, the /X= restore of a repair, and
 manifests it refuses before changing anything."""
 import os
+import shutil
 import time
 import unittest
 import uuid
@@ -26,6 +27,14 @@ class InstallerCase(unittest.TestCase):
         for name in self.services:
             run_wine(["sc", "stop", name])
             run_wine(["sc", "delete", name])
+        # Keys and files of passing runs go; a failure leaves them to look at.
+        outcome = getattr(self, "_outcome", None)
+        if getattr(outcome, "success", False):
+            run_wine(["reg", "delete", "HKCU\\" + self.key, "/f"])
+            for folder in [self.root] + [
+                    "C:\\KTSRC\\" + d for d in os.listdir(unix_path("C:\\KTSRC"))
+                    if d.startswith(self.tag)]:
+                shutil.rmtree(unix_path(folder), ignore_errors=True)
 
     def assertLines(self, got, expected):
         for i, (g, e) in enumerate(zip(got, expected)):
@@ -247,6 +256,7 @@ class FullInstall(InstallerCase):
 
         # Program Manager made the item when it answered.
         if progman:
+            self.addCleanup(shutil.rmtree, unix_path("%s\\Probe %s" % (programs, tag)), True)
             item = probe("link|%s\\Probe %s\\Probe Item.lnk" % (programs, tag))
             self.assertTrue(item[0].startswith(app + "\\APP.EXE |"), item)
 
