@@ -11,6 +11,7 @@
 //   tree|FOLDER           every file below FOLDER, one "file" line each
 //   regtree|ROOT|KEY      every value below KEY, one "reg" line each
 //   inisect|FILE|SECT     every ITEM=VALUE of a section
+//   folder|PROGRAMS       the start menu's program folder (or DESKTOP, WINDOWS)
 #include <windows.h>
 #include <shlobj.h>
 
@@ -235,6 +236,12 @@ static void Run(const std::string& command)
         DWORD n = GetPrivateProfileSectionA(f[2].c_str(), all, sizeof all, f[1].c_str());
         for (DWORD at = 0; at < n && all[at]; at += (DWORD)strlen(all + at) + 1)
             printf("%s\n", all + at);
+    } else if (what == "folder") {
+        char path[MAX_PATH] = "";
+        int csidl = f[1] == "PROGRAMS" ? CSIDL_PROGRAMS : f[1] == "DESKTOP" ? CSIDL_DESKTOPDIRECTORY
+                                                                           : CSIDL_WINDOWS;
+        SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+        printf("%s\n", path);
     } else if (what == "service") {
         ServiceLine(f[1]);
     } else if (what == "tree") {
