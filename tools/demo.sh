@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job on a built-in sample: sets everything up, builds, and runs
-# UNKETRA32.EXE under Wine.
+# The main job on a built-in sample: sets everything up, builds, installs the
+# sample product with the test installer, shows what is on the machine, runs
+# UNKETRA32.EXE /S on the installation's log and shows what is left.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KETRA_BUILD_ROOT:-$root/build}
@@ -10,6 +11,50 @@ export BUILD_DIR="$out/win64"
 "$root/tools/wine-session.sh" start
 trap '"$root/tools/wine-session.sh" stop' EXIT
 export DISPLAY=$(cat "$BUILD_DIR/wine/display")
-echo "demo: running UNKETRA32.EXE /S"
-"$root/tools/wine-run.sh" "$BUILD_DIR/UNKETRA32.EXE" /S
-echo "demo: UNKETRA32.EXE ended with exit code $?"
+. "$root/tools/wine-env.sh"
+wine() { "$root/tools/wine-run.sh" "$@" 2>/dev/null | tr -d '\r' || true; }
+app='C:\Program Files\Ketra Sample'
+log="$app\\INSTALL.LOG"
+c="$WINEPREFIX/drive_c"
+
+echo "demo: clearing what an earlier demo left"
+wine sc stop KetraSampleSvc >/dev/null
+wine sc delete KetraSampleSvc >/dev/null
+for k in 'HKLM\Software\Ketra Sample' 'HKCU\Software\Ketra Sample' 'HKCR\.smp'; do
+  wine reg delete "$k" /f >/dev/null
+done
+rm -rf "$c/Program Files/Ketra Sample" "$c/windows/system32/KSHARED.DLL" \
+       "$c/windows/system32/KSAMPLE.386"
+find "$c/users" -maxdepth 8 \( -name "Ketra Sample*" -o -name 'Sample Editor.lnk' \) \
+     -exec rm -rf {} + 2>/dev/null || true
+sed -i '/KSAMPLE\.386/d' "$c/windows/system.ini"
+wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs' \
+     /v 'C:\windows\system32\KSHARED.DLL' /f >/dev/null
+
+echo "demo: a value and an INI entry that the product will overwrite"
+wine reg add 'HKCU\Software\Ketra Sample\Settings' /v Theme /d classic /f >/dev/null
+printf '[Options]\r\nMode=basic\r\n' >"$c/windows/KSAMPLE.INI"
+
+echo "demo: laying out the sample product in $BUILD_DIR/sample"
+python3 "$root/tools/sample/make_sample.py" "$BUILD_DIR/tools" "$BUILD_DIR/sample"
+echo "demo: installing it with the test installer"
+setup="Z:$(echo "$BUILD_DIR/sample/SETUP.EXE" | tr / '\\')"
+"$root/tools/wine-run.sh" "$setup"
+echo "demo: the installation wrote $(grep -c . "$c/Program Files/Ketra Sample/INSTALL.LOG") log lines; the first ones:"
+head -n 16 "$c/Program Files/Ketra Sample/INSTALL.LOG" | tr -d '\r' | sed 's/^/   /'
+echo
+echo "==== on the machine after the installation"
+"$root/tools/sample/show_machine.sh"
+
+echo
+echo "demo: running UNKETRA32.EXE /S \"$log\""
+set +e
+"$root/tools/wine-run.sh" "$BUILD_DIR/UNKETRA32.EXE" /S "$log"
+code=$?
+set -e
+echo "demo: UNKETRA32.EXE ended with exit code $code"
+echo
+echo "==== on the machine after UNKETRA32.EXE"
+"$root/tools/sample/show_machine.sh"
+echo
+echo "demo: the uninstall engine has not landed yet, so what is left is the whole product."

@@ -1,0 +1,113 @@
+"""Helpers for the scenarios that use the test installer: run Windows
+programs through tools/wine-run.sh, build products (manifest, payload, a copy
+of KSETUP.EXE named SETUP.EXE) in the Wine prefix, and read the machine back
+through KPROBE.EXE."""
+import os
+import shutil
+import subprocess
+import time
+import uuid
+import zlib
+
+SOURCE = os.environ.get("KETRA_SOURCE") or os.path.abspath(
+    os.path.join(os.path.dirname(__file__), "..", ".."))
+BUILD = os.environ.get("KETRA_BUILD") or os.path.join(SOURCE, "build", "win64")
+TOOLS = os.path.join(BUILD, "tools")
+PREFIX = os.environ.get("KETRA_WINEPREFIX") or os.path.join(BUILD, "wine", "prefix")
+DRIVE_C = os.path.join(PREFIX, "drive_c")
+WINE_RUN = os.path.join(SOURCE, "tools", "wine-run.sh")
+
+# A fixed, even-second stamp for payload files (local time).
+STAMP = time.mktime((2003, 3, 15, 12, 16, 0, 0, 0, -1))
+
+
+def unix_path(win):
+    """C:\\A\\B -> <prefix>/drive_c/A/B"""
+    assert win[:3].upper() == "C:\\", win
+    return os.path.join(DRIVE_C, *win[3:].split("\\"))
+
+
+def run_wine(args, env=None, timeout=180):
+    full = dict(os.environ, BUILD_DIR=BUILD)
+    full.update(env or {})
+    done = subprocess.run([WINE_RUN] + list(args), capture_output=True, env=full,
+                          timeout=timeout)
+    done.out = done.stdout.decode("gbk", "replace")
+    done.err = done.stderr.decode("gbk", "replace")
+    return done
+
+
+def probe(*commands):
+    """Runs KPROBE.EXE over the commands (one process) and returns its lines."""
+    os.makedirs(os.path.join(DRIVE_C, "KTEST"), exist_ok=True)
+    name = "probe-%s.txt" % uuid.uuid4().hex[:8]
+    path = os.path.join(DRIVE_C, "KTEST", name)
+    with open(path, "wb") as f:
+        f.write("\r\n".join(commands).encode("gbk") + b"\r\n")
+    try:
+        done = run_wine([os.path.join(TOOLS, "KPROBE.EXE"), "@C:\\KTEST\\" + name])
+    finally:
+        os.remove(path)
+    return done.out.replace("\r", "").rstrip("\n").split("\n")
+
+
+def dos_stamp(seconds):
+    """MM-DD-YYYY and HH:MM:SS of a file time as the DOS form keeps it."""
+    t = time.localtime(seconds)
+    return ("%02d-%02d-%04d" % (t.tm_mon, t.tm_mday, t.tm_year),
+            "%02d:%02d:%02d" % (t.tm_hour, t.tm_min, t.tm_sec // 2 * 2))
+
+
+def repair_data(data, seconds, version="0.0.0.0"):
+    date, clock = dos_stamp(seconds)
+    return " %s | %s | %s | %d | %08x" % (date, clock, version, len(data),
+                                          zlib.crc32(data) if data else 0)
+
+
+def read_bytes(win):
+    with open(unix_path(win), "rb") as f:
+        return f.read()
+
+
+def write_bytes(win, data, seconds=None):
+    path = unix_path(win)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+    if seconds is not None:
+        os.utime(path, (seconds, seconds))
+
+
+class Product:
+    """One product source folder: SETUP.EXE, SETUP.TXT and payload/."""
+
+    def __init__(self, tag, root):
+        self.tag = tag
+        self.src = "C:\\KTSRC\\" + tag
+        self.root = root
+        os.makedirs(unix_path(self.src + "\\payload"), exist_ok=True)
+        shutil.copy2(os.path.join(TOOLS, "KSETUP.EXE"), unix_path(self.src + "\\SETUP.EXE"))
+        self.payload = {}
+
+    def add(self, rel, data, seconds=STAMP):
+        self.payload[rel] = (data, seconds)
+        write_bytes(self.src + "\\payload\\" + rel, data, seconds)
+
+    def add_tool(self, rel, name):
+        with open(os.path.join(TOOLS, name), "rb") as f:
+            self.add(rel, f.read())
+
+    def source_line(self):
+        setup = unix_path(self.src + "\\SETUP.EXE")
+        date, clock = dos_stamp(os.stat(setup).st_mtime)
+        return "Source: %s\\SETUP.EXE | %s | %s | %d" % (self.src, date, clock,
+                                                        os.path.getsize(setup))
+
+    def install(self, manifest, env=None, *extra):
+        write_bytes(self.src + "\\SETUP.TXT", "\r\n".join(manifest).encode("gbk") + b"\r\n")
+        return run_wine([self.src + "\\SETUP.EXE"] + list(extra), env=env)
+
+
+def log_lines(win_log):
+    data = read_bytes(win_log)
+    return data, data.decode("gbk").split("\r\n")
