@@ -187,7 +187,7 @@ def draw_box(icon):
 
 
 PAGE = [(-6, -7.5), (2, -7.5), (6, -3.5), (6, 7.5), (-6, 7.5)]
-PAGE_LINES = [(-3.5, -4.0, 0.5), (-3.5, -1.0, 3.5), (-3.5, 2.0, 3.5), (-3.5, 5.0, 2.0)]
+PAGE_LINES = [(-3.5, -4.5, 0.5), (-3.5, -1.5, 3.5), (-3.5, 1.5, 3.5), (-3.5, 4.5, 2.0)]
 
 
 def draw_page(icon, angle, scale, cx, cy):
@@ -202,21 +202,18 @@ def draw_page(icon, angle, scale, cx, cy):
         icon.fill([corner], SILVER)
         for x0, y, x1 in PAGE_LINES:
             a = transform([(x0, y), (x1, y)], angle, scale, cx, cy)
-            icon.fill(stroke(a, 1.1 * scale), NAVY, 0.45)
+            icon.fill(stroke(a, 1.0 * scale), NAVY, 0.5)
 
 
 def program_icon():
     icon = Icon()
     draw_box(icon)
-    draw_page(icon, -18, 1.0, 13.5, 9.5)
+    draw_page(icon, -14, 1.0, 10.5, 9.5)
     # a red arrow leaving the box to the upper right
-    arc = [(17 + 9 * math.cos(math.radians(a)), 19 - 12 * math.sin(math.radians(a)))
-           for a in range(190, 90 - 1, -10)]
-    arc = [(x + 6, y - 2) for x, y in arc]
-    icon.fill(stroke(arc, 3.2), BLACK)
-    icon.fill(stroke(arc, 1.6), RED)
-    tip = arc[-1]
-    head = [(tip[0] + 6, tip[1]), (tip[0] - 0.5, tip[1] - 5), (tip[0] - 0.5, tip[1] + 5)]
+    arc = [(19.5, 18.0), (19.8, 13.5), (21.0, 10.0), (23.0, 7.8), (25.0, 6.8)]
+    icon.fill(stroke(arc, 3.4), BLACK)
+    icon.fill(stroke(arc, 1.8), RED)
+    head = [(31.0, 6.5), (24.5, 1.5), (24.5, 11.5)]
     icon.fill([grow(head, 1.0)], BLACK)
     icon.fill([head], RED)
     return icon
