@@ -106,3 +106,18 @@ std::string ShortPath(const std::string& path)
     DWORD n = GetShortPathNameA(path.c_str(), buffer, sizeof(buffer));
     return n > 0 && n < sizeof(buffer) ? std::string(buffer) : path;
 }
+
+#include <gtest/gtest.h>
+
+#include "platform/system_rules.h"
+
+// The program connects its portable helpers to the system first thing in
+// WinMain; the tests do the same before any case runs.
+namespace {
+class SystemRulesEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { UseSystemRules(); }
+};
+::testing::Environment* const SystemRules =
+    ::testing::AddGlobalTestEnvironment(new SystemRulesEnvironment);
+} // namespace
