@@ -1,0 +1,563 @@
+// The install log reader: preparation, opening, the main loop with its
+// keyword table, and the header lines.
+#include "log/reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/run_state.h"
+#include "log/items.h"
+#include "log/line_reader.h"
+#include "log/pool.h"
+#include "log/reader_internal.h"
+#include "ui/log_progress.h"
+
+char ProductTitle[256];
+uint16_t LatestInstallation;
+int32_t LatestInstallationOffset;
+int32_t AnsiText;
+char UninstallMifName[HeaderValueSize];
+char Manufacturer[HeaderValueSize];
+char ProductName[HeaderValueSize];
+char VersionNumber[HeaderValueSize];
+char SerialNumber[HeaderValueSize];
+char* PerUserId;
+int32_t DeleteInUseFiles;
+int32_t BackupsPresent;
+char* SubsystemName;
+int32_t SubsystemSelected;
+char ProfilesFolder[260];
+char CommonProfileFolder[260];
+char SystemFolder[260];
+
+ReaderState Reader;
+
+// Installation numbers are 16-bit and 32767 marks the log's own folder; a log
+// claiming this many installations is not one the installer wrote.
+enum { MaxInstallations = LogFolderInstallation - 1 };
+
+void ResetLogValues()
+{
+    ProductTitle[0] = 0;
+    LatestInstallation = 0;
+    LatestInstallationOffset = 0;
+    AnsiText = 0;
+    UninstallMifName[0] = Manufacturer[0] = ProductName[0] = 0;
+    VersionNumber[0] = SerialNumber[0] = 0;
+    PerUserId = nullptr;
+    DeleteInUseFiles = 0;
+    BackupsPresent = 0;
+    SubsystemName = nullptr;
+    SubsystemSelected = 0;
+    ProfilesFolder[0] = CommonProfileFolder[0] = SystemFolder[0] = 0;
+    LogBytesTotal = LogBytesRead = 0;
+    std::memset(&Reader, 0, sizeof(Reader));
+}
+
+// ---- small text helpers -------------------------------------------------
+
+static inline char FoldAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? (char)(c - ('a' - 'A')) : c;
+}
+
+int32_t StartsWithKeyword(const char* line, const char* keyword)
+{
+    for (; *keyword; line++, keyword++) {
+        if (FoldAscii(*line) != FoldAscii(*keyword))
+            return 0;
+    }
+    return 1;
+}
+
+int32_t BeginsWithNoCase(const char* text, const char* prefix)
+{
+    return StartsWithKeyword(text, prefix);
+}
+
+int32_t EqualsNoCase(const char* a, const char* b)
+{
+    return CompareNoCase(a, b) == 0;
+}
+
+const char* TextAfter(const char* line, int32_t n)
+{
+    return (int32_t)std::strlen(line) >= n ? line + n : "";
+}
+
+void CopyField(char* out, int32_t size, const char* text)
+{
+    if (size <= 0)
+        return;
+    size_t length = text ? std::strlen(text) : 0;
+    if (length > (size_t)(size - 1))
+        length = (size_t)(size - 1);
+    if (length)
+        std::memmove(out, text, length);
+    out[length] = 0;
+}
+
+void CopyConverted(char* out, int32_t size, const char* text)
+{
+    CopyField(out, size, text);
+    if (!AnsiText && Reader.Host->OemToAnsi)
+        Reader.Host->OemToAnsi(out);
+}
+
+char* PoolText(const char* text)
+{
+    if (!text)
+        return nullptr;
+    int32_t length = (int32_t)std::strlen(text);
+    char* copy = (char*)PoolAlloc(length + 1);
+    std::memcpy(copy, text, (size_t)length + 1);
+    return copy;
+}
+
+int32_t ParseNumber(const char* text)
+{
+    int32_t sign = 1;
+    int64_t value = 0;
+    while (*text == ' ' || *text == '\t')
+        text++;
+    if (*text == '-' || *text == '+') {
+        sign = *text == '-' ? -1 : 1;
+        text++;
+    }
+    // Saturate rather than overflow on absurd digit runs.
+    while (*text >= '0' && *text <= '9') {
+        if (value < 0x7FFFFFFF)
+            value = value * 10 + (*text - '0');
+        text++;
+    }
+    if (value > 0x7FFFFFFF)
+        value = 0x7FFFFFFF;
+    return (int32_t)(sign * value);
+}
+
+const char* FindCharInText(const char* text, char c)
+{
+    while (*text) {
+        if (*text == c)
+            return text;
+        const char* next = Reader.Host->CharNext ? Reader.Host->CharNext(text) : text + 1;
+        text = next > text ? next : text + 1;
+    }
+    return nullptr;
+}
+
+int32_t OnRemovableFloppy(const char* path)
+{
+    if (path[0] == 0 || path[1] != ':')
+        return 0;
+    char drive = FoldAscii(path[0]);
+    return (drive == 'A' && Reader.FloppyA) || (drive == 'B' && Reader.FloppyB);
+}
+
+int32_t InSystemFolder(const char* path)
+{
+    char folder[260];
+    CopyField(folder, sizeof(folder), path);
+    char* last = std::strrchr(folder, '\\');
+    if (!last)
+        return 0;
+    *last = 0;
+    return EqualsNoCase(folder, Reader.WindowsFolder) ||
+           EqualsNoCase(folder, Reader.SystemFolderPath) || EqualsNoCase(folder, SystemFolder) ||
+           EqualsNoCase(folder, Reader.Win32sFolder);
+}
+
+int32_t IsAbsolutePath(const char* path)
+{
+    if (path[0] == '\\' && path[1] == '\\')
+        return 1;
+    char c = FoldAscii(path[0]);
+    return c >= 'A' && c <= 'Z' && path[1] == ':' && path[2] == '\\';
+}
+
+int32_t HasWildcards(const char* text)
+{
+    return std::strchr(text, '*') != nullptr || std::strchr(text, '?') != nullptr;
+}
+
+int32_t ReadNextLine()
+{
+    if (Reader.AtEnd) {
+        Reader.Line[0] = 0;
+        Reader.HaveLine = 0;
+        return 0;
+    }
+    int32_t more = ReadLine(Reader.Line, LogLineSize, Reader.File, 0);
+    if (!more)
+        Reader.AtEnd = 1;
+    // A last line without a carriage return still counts.
+    Reader.HaveLine = more || LineBuffer.LastLength > 0;
+    return Reader.HaveLine;
+}
+
+// ---- title and refusals -------------------------------------------------
+
+static int32_t EndsWithNoCase(const char* text, int32_t length, const char* ending)
+{
+    int32_t n = (int32_t)std::strlen(ending);
+    return length > n && EqualsNoCase(text + length - n, ending);
+}
+
+void SetProductTitle(const char* line)
+{
+    CopyField(ProductTitle, sizeof(ProductTitle), TextAfter(line, 7));
+    int32_t length = (int32_t)std::strlen(ProductTitle);
+    if (EndsWithNoCase(ProductTitle, length, " INSTALLATION")) {
+        length -= 13;
+        ProductTitle[length] = 0;
+    }
+    if (EndsWithNoCase(ProductTitle, length, " INSTALL")) {
+        length -= 8;
+        ProductTitle[length] = 0;
+    }
+    if (!CommandLineTitle && Reader.Host && Reader.Host->SetMainCaption)
+        Reader.Host->SetMainCaption(ProductTitle);
+}
+
+static void Refuse(int32_t message, int32_t caption)
+{
+    char text[256];
+    char title[256];
+    text[0] = title[0] = 0;
+    if (Reader.Host->MessageText) {
+        Reader.Host->MessageText(message, text, sizeof(text));
+        Reader.Host->MessageText(caption, title, sizeof(title));
+    }
+    if (Reader.Host->ShowRefusal)
+        Reader.Host->ShowRefusal(text, title);
+}
+
+// ---- header lines -------------------------------------------------------
+
+static int32_t HandleNewInstallation()
+{
+    if (LatestInstallation >= MaxInstallations) {
+        Refuse(4, 2);
+        return StopRefused;
+    }
+    LatestInstallation++;
+    SetInstallationSource(LatestInstallation, nullptr);
+    LatestInstallationOffset = LineBuffer.LineOffset;
+    AnsiText = Reader.Line[4] == ' ' ? 1 : 0;
+    return NextLine;
+}
+
+static int32_t HandleSource()
+{
+    SetInstallationSource(LatestInstallation, PoolText(TextAfter(Reader.Line, 8)));
+    if (FindCharInText(Reader.Line, '|'))
+        RepairSourceKnown = 1;
+    return NextLine;
+}
+
+static int32_t HandleUninstallMif()
+{
+    CopyField(UninstallMifName, HeaderValueSize, TextAfter(Reader.Line, 15));
+    return NextLine;
+}
+
+static int32_t HandleManufacturer()
+{
+    CopyField(Manufacturer, HeaderValueSize, TextAfter(Reader.Line, 14));
+    return NextLine;
+}
+
+static int32_t HandleProduct()
+{
+    CopyField(ProductName, HeaderValueSize, TextAfter(Reader.Line, 9));
+    return NextLine;
+}
+
+static int32_t HandleVersionNumber()
+{
+    CopyField(VersionNumber, HeaderValueSize, TextAfter(Reader.Line, 16));
+    return NextLine;
+}
+
+static int32_t HandleSerialNumber()
+{
+    CopyField(SerialNumber, HeaderValueSize, TextAfter(Reader.Line, 15));
+    return NextLine;
+}
+
+static int32_t HandleAdminRights()
+{
+    if (PlatformKind != PlatformNT || Reader.AdminChecked)
+        return NextLine;
+    Reader.AdminChecked = 1;
+    if (Reader.Host->MayChangeServices && !Reader.Host->MayChangeServices()) {
+        Refuse(67, 25);
+        return StopRefused;
+    }
+    return NextLine;
+}
+
+static int32_t HandlePerUserId()
+{
+    char* text = (char*)PoolAlloc(PerUserIdSize);
+    CopyField(text, PerUserIdSize, TextAfter(Reader.Line, 13));
+    PerUserId = text;
+    return NextLine;
+}
+
+static int32_t HandleDeleteInUse()
+{
+    const char* text = TextAfter(Reader.Line, 21);
+    if (StartsWithKeyword(text, "On"))
+        DeleteInUseFiles = 1;
+    else if (StartsWithKeyword(text, "Of"))
+        DeleteInUseFiles = 0;
+    return NextLine;
+}
+
+static int32_t HandleSystemRestore()
+{
+    SystemRestoreEnabled = 1;
+    return NextLine;
+}
+
+static int32_t HandleTitle()
+{
+    SetProductTitle(Reader.Line);
+    return NextLine;
+}
+
+// ---- the keyword table --------------------------------------------------
+
+struct KeywordEntry {
+    const char* Keyword;
+    int32_t WholeLine; // the line must be exactly the keyword
+    int32_t (*Handle)();
+};
+
+// Tested in this order; the first match handles the line.
+static const KeywordEntry KeywordTable[] = {
+    {"File Copy: ", 0, HandleFileCopy},
+    {"Shell Link: ", 0, HandleShellLink},
+    {"File Overwrite: ", 0, HandleFileOverwrite},
+    {"RegDB Key: ", 0, HandleRegistryValue},
+    {"File Edit: ", 0, HandleFileEdit},
+    {"Create Service: ", 0, HandleCreateService},
+    {"Add Device: ", 0, HandleAddDevice},
+    {"Self-Register: ", 0, HandleSelfRegister},
+    {"INI New: ", 0, HandleIniNew},
+    {"INI File: ", 0, HandleIniFile},
+    {"Execute Path: ", 0, HandleExecutePath},
+    {"Execute Program: ", 0, HandleExecuteProgram},
+    {"Icon Group: ", 0, HandleIconGroup},
+    {"SubSystem: B", 0, HandleSubsystem},
+    {"Made Dir: ", 0, HandleMadeDir},
+    {"File Delete: ", 0, HandleFileDelete},
+    {"File Tree: ", 0, HandleFileTree},
+    {"RegDB Tree: ", 0, HandleRegistryTree},
+    {"*** ", 0, HandleNewInstallation},
+    {"Source: ", 0, HandleSource},
+    {"Uninstall MIF: ", 0, HandleUninstallMif},
+    {"Manufacturer: ", 0, HandleManufacturer},
+    {"Product: ", 0, HandleProduct},
+    {"Version Number: ", 0, HandleVersionNumber},
+    {"Serial Number: ", 0, HandleSerialNumber},
+    {"User Rights: Admin", 1, HandleAdminRights},
+    {"Per-User ID: ", 0, HandlePerUserId},
+    {"Delete in-use files: ", 0, HandleDeleteInUse},
+    {"System Restore: Enabled", 0, HandleSystemRestore},
+    {"Title: ", 0, HandleTitle},
+};
+
+static int32_t Dispatch()
+{
+    const char* line = Reader.Line;
+    for (const KeywordEntry& entry : KeywordTable) {
+        int32_t match = entry.WholeLine ? EqualsNoCase(line, entry.Keyword)
+                                        : StartsWithKeyword(line, entry.Keyword);
+        if (match)
+            return entry.Handle();
+    }
+    return NextLine;
+}
+
+// ---- preparation and opening --------------------------------------------
+
+// C:\WINNT\Profiles\jo\Start Menu gives C:\WINNT\Profiles\ (parents = 2);
+// C:\WINNT\Profiles\All Users\Start Menu gives ...\All Users\ (parents = 1).
+static void TakeProfileFolder(int32_t common, char* out, int32_t parents)
+{
+    char value[260];
+    value[0] = 0;
+    if (Reader.Host->ShellFolder(common, value, 256) != 0 || value[0] == 0)
+        return;
+    int32_t length = (int32_t)std::strlen(value);
+    if (length > 0 && value[length - 1] == '\\')
+        value[--length] = 0;
+    for (int32_t i = 0; i < parents; i++) {
+        char* cut = std::strrchr(value, '\\');
+        if (!cut)
+            return;
+        if (i + 1 < parents)
+            *cut = 0;
+        else
+            cut[1] = 0;
+    }
+    CopyField(out, 260, value);
+}
+
+static void PrepareFolders(const char* logPath, char* applicationFolder)
+{
+    const ReaderHost* host = Reader.Host;
+    CopyField(ProfilesFolder, 260, "*");
+    CopyField(CommonProfileFolder, 260, "*");
+    if (NewShell && host->ShellFolder) {
+        TakeProfileFolder(0, ProfilesFolder, 2);
+        if (PlatformKind == PlatformNT)
+            TakeProfileFolder(1, CommonProfileFolder, 1);
+    }
+
+    // The application folder: the log's folder in short form.
+    char folder[260];
+    CopyField(folder, sizeof(folder), logPath);
+    char* last = std::strrchr(folder, '\\');
+    if (last)
+        *last = 0;
+    else
+        folder[0] = 0;
+    if (folder[0] && host->ConvertPath)
+        host->ConvertPath(folder, 258, HostToShort);
+    folder[258] = 0;
+    if (folder[0])
+        std::strcat(folder, "\\");
+    CopyField(applicationFolder, 260, folder);
+
+    Reader.FloppyA = host->DriveRemovable ? host->DriveRemovable('A') : 0;
+    Reader.FloppyB = host->DriveRemovable ? host->DriveRemovable('B') : 0;
+
+    if (host->WindowsFolder)
+        host->WindowsFolder(Reader.WindowsFolder, 260);
+    if (host->SystemFolder)
+        host->SystemFolder(Reader.SystemFolderPath, 260);
+    CopyField(SystemFolder, 260, Reader.SystemFolderPath);
+    Reader.Win32sFolder[0] = 0;
+    if (std::strlen(Reader.SystemFolderPath) + 7 < 260) {
+        std::strcpy(Reader.Win32sFolder, Reader.SystemFolderPath);
+        std::strcat(Reader.Win32sFolder, "\\WIN32S");
+    }
+
+    // The log's own folder, so that it goes when it is left empty; never a
+    // drive root, never the Windows or System folder or a parent of them.
+    ItemListReserve(&FolderList);
+    FolderItem* item = (FolderItem*)PoolAlloc(sizeof(FolderItem));
+    std::memset(item, 0, sizeof(*item));
+    item->Installation = LogFolderInstallation;
+    CopyField(item->Path, sizeof(item->Path), logPath);
+    if (host->ConvertPath)
+        host->ConvertPath(item->Path, sizeof(item->Path), HostToLong);
+    char* slash = std::strrchr(item->Path, '\\');
+    if (slash)
+        slash[1] = 0;
+    else
+        item->Path[0] = 0;
+    if (std::strlen(item->Path) <= 3)
+        item->Path[0] = 0;
+    FolderList.Items[FolderList.Count] = item;
+    if (item->Path[0]) {
+        char windows[262];
+        char system[262];
+        std::snprintf(windows, sizeof(windows), "%s\\", Reader.WindowsFolder);
+        std::snprintf(system, sizeof(system), "%s\\", Reader.SystemFolderPath);
+        if (!BeginsWithNoCase(windows, item->Path) && !BeginsWithNoCase(system, item->Path))
+            FolderList.Count++;
+    }
+}
+
+static void ReportProgress()
+{
+    LogBytesRead = LineBuffer.BytesBefore + LineBuffer.Fill;
+    if (LogBytesRead == Reader.LastReported)
+        return;
+    Reader.LastReported = LogBytesRead;
+    if (Reader.Host->ReportProgress)
+        Reader.Host->ReportProgress(LogBytesRead);
+}
+
+// Reads up to the title line; returns 0, or 1 when the log is refused.
+static int32_t ReadHeader()
+{
+    ReadNextLine();
+    AnsiText = Reader.Line[4] == ' ' ? 1 : 0;
+    SetInstallationSource(0, nullptr);
+    SetInstallationSource(1, nullptr);
+    LatestInstallation = 1;
+    if (!Reader.HaveLine || std::strncmp(Reader.Line, "*** ", 4) != 0)
+        return 1;
+    for (;;) {
+        if (!ReadNextLine())
+            return 1;
+        if (std::strncmp(Reader.Line, "Title:", 6) == 0)
+            break;
+    }
+    SetProductTitle(Reader.Line);
+    return 0;
+}
+
+int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applicationFolder)
+{
+    int result = 0;
+    int32_t opened = 0;
+
+    std::memset(&Reader, 0, sizeof(Reader));
+    Reader.Host = host;
+    Reader.ApplicationFolderOut = applicationFolder ? applicationFolder : ApplicationFolder;
+    PrepareFolders(logPath ? logPath : "", Reader.ApplicationFolderOut);
+
+    Reader.File = host->OpenFile ? host->OpenFile(logPath ? logPath : "") : -1;
+    if (Reader.File == -1) {
+        Refuse(3, 2);
+        return 1;
+    }
+    opened = 1;
+    ResetLineBuffer();
+    LineBuffer.Read = host->ReadFile;
+    LogBytesTotal = host->FileSize ? host->FileSize(Reader.File) : 0;
+    LogBytesRead = 0;
+    Reader.LastReported = -1;
+
+    if (ReadHeader() != 0) {
+        Refuse(4, 2);
+        result = 1;
+    } else {
+        ReadNextLine();
+        while (Reader.HaveLine) {
+            ReportProgress();
+            // The two marks qualify the file line after them, in this order.
+            Reader.NonSystemMark = EqualsNoCase(Reader.Line, "Non-System File:");
+            if (Reader.NonSystemMark)
+                ReadNextLine();
+            Reader.NoCountMark = EqualsNoCase(Reader.Line, "Shared DLL counter ignored:");
+            if (Reader.NoCountMark) {
+                ReadNextLine();
+                // A non-system mark after the no-count mark is out of its
+                // place and ignored, but must not cost the file its no-count
+                // mark: the file line still follows.
+                while (Reader.HaveLine && EqualsNoCase(Reader.Line, "Non-System File:"))
+                    ReadNextLine();
+            }
+            if (!Reader.HaveLine)
+                break;
+            int32_t next = Dispatch();
+            if (next == StopRefused) {
+                result = 1;
+                break;
+            }
+            if (next == NextLine)
+                ReadNextLine();
+        }
+        ReportProgress();
+    }
+    if (opened && host->CloseFile)
+        host->CloseFile(Reader.File);
+    return result;
+}

@@ -1,0 +1,47 @@
+// The install log reader: turns INSTALL.LOG into the item lists and the
+// per-log values below.
+#pragma once
+#include <cstdint>
+
+#include "log/reader_host.h"
+#include "ui/log_progress.h"
+
+enum { LogLineSize = 2048, HeaderValueSize = 128 };
+
+// Per-log values (all empty or 0 before the reader runs).
+extern char ProductTitle[256];
+extern uint16_t LatestInstallation;
+extern int32_t LatestInstallationOffset;
+extern int32_t AnsiText;
+extern char UninstallMifName[HeaderValueSize];
+extern char Manufacturer[HeaderValueSize];
+extern char ProductName[HeaderValueSize];
+extern char VersionNumber[HeaderValueSize];
+extern char SerialNumber[HeaderValueSize];
+extern char* PerUserId;
+extern int32_t DeleteInUseFiles;
+extern int32_t BackupsPresent;
+extern char* SubsystemName;
+extern int32_t SubsystemSelected;
+extern char ProfilesFolder[260];
+extern char CommonProfileFolder[260];
+extern char SystemFolder[260];
+
+// Reads the log at logPath into the item lists (created before) and the
+// per-log values, and puts the application folder (short form, trailing
+// backslash) into applicationFolder (at least 260 bytes). Returns 0 when the
+// log was read to its end, 1 when it was refused (the message has been shown).
+// The Win32 build answers the system questions for real.
+int ReadInstallLog(const char* logPath, char* applicationFolder);
+// The same with the given answers to the system questions.
+int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applicationFolder);
+
+// Takes a "Title: " line into ProductTitle, less a trailing " Installation"
+// and " Install", and shows it as the main window's caption.
+void SetProductTitle(const char* line);
+
+// Appends a record for a file that is not there to MissingFileList.
+void AddMissingFile(const char* path, const char* repairData, const char* linkInfo);
+
+// Back to the values before a read (for tests and tools reading more logs).
+void ResetLogValues();

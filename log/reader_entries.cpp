@@ -1,0 +1,435 @@
+// Registry, INI, folder, Program Manager, program, service and subsystem
+// entries of the log.
+#include <cstdio>
+#include <cstring>
+
+#include "app/run_state.h"
+#include "log/items.h"
+#include "log/pool.h"
+#include "log/reader_internal.h"
+
+// Root numbers the engine knows (HKEY_CLASSES_ROOT .. HKEY_CURRENT_CONFIG).
+static int32_t KnownRoot(int32_t root)
+{
+    return root >= 0 && root <= 4;
+}
+
+// Collects the texts of consecutive "RegDB Old: " lines as a list of strings
+// closed by an empty one, within RegDataSize bytes: strings that do not fit
+// are cut, and those after them dropped, but the list always stays closed.
+static void CollectOldData(char* out)
+{
+    int32_t used = 0;
+    out[0] = 0;
+    while (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Old: ")) {
+        const char* text = TextAfter(Reader.Line, 11);
+        int32_t room = RegDataSize - 1 - used - 1; // this string's NUL, the list's end
+        if (room > 0) {
+            int32_t length = (int32_t)std::strlen(text);
+            if (length > room)
+                length = room;
+            std::memcpy(out + used, text, (size_t)length);
+            used += length;
+            out[used++] = 0;
+        }
+        ReadNextLine();
+    }
+    out[used] = 0;
+}
+
+int32_t HandleRegistryValue()
+{
+    char key[PathSize];
+    char name[NameSize];
+    char rootText[RootTextSize];
+    int32_t type = 0;
+    int32_t root = 0;
+
+    CopyField(key, PathSize, TextAfter(Reader.Line, 11));
+    ReadNextLine();
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "RegDB Val: "))
+        return HandleCurrent;
+    char* newData = PoolText(TextAfter(Reader.Line, 11));
+    do
+        ReadNextLine();
+    while (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Val: "));
+
+    name[0] = 0;
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Name: ")) {
+        CopyField(name, NameSize, TextAfter(Reader.Line, 12));
+        ReadNextLine();
+    }
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Type: ")) {
+        type = ParseNumber(TextAfter(Reader.Line, 12));
+        ReadNextLine();
+    }
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Root: ")) {
+        root = ParseNumber(TextAfter(Reader.Line, 12));
+        ReadNextLine();
+        // Values under the installing user's own key are that user's business.
+        if (root == 1 && PerUserId)
+            return HandleCurrent;
+    }
+    // A root the engine cannot open could only index past its root table.
+    if (!KnownRoot(root))
+        return HandleCurrent;
+    std::snprintf(rootText, sizeof(rootText), "%d", (int)root);
+
+    RegLogEntry* entry = (RegLogEntry*)PoolAlloc(sizeof(RegLogEntry));
+    entry->HasOld = 0;
+    entry->Type = 0;
+    entry->Item = nullptr;
+    entry->NewData = newData;
+    ItemListAppend(&RegLogList, entry);
+
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Old: ")) {
+        char oldData[RegDataSize];
+        CollectOldData(oldData);
+        entry->HasOld = 1;
+        // The restore record's key field is narrower: look up what it holds.
+        key[NameSize - 1] = 0;
+        ItemListReserve(&RegRestoreList);
+        void** slot = &RegRestoreList.Items[RegRestoreList.Count];
+        RegRestoreItem* item = (RegRestoreItem*)IndexFindOrInsert(
+            slot, &RegRestoreList.IndexRoot, sizeof(RegRestoreItem), RegRestoreList.Count, key,
+            name, rootText, &RegRestoreIndexLayout);
+        if (item) {
+            CopyField(item->LatestOldData, RegDataSize, oldData);
+        } else {
+            item = (RegRestoreItem*)*slot;
+            CopyField(item->Key, NameSize, key);
+            CopyField(item->Name, NameSize, name);
+            CopyField(item->RootText, RootTextSize, rootText);
+            std::memcpy(item->OldData, oldData, RegDataSize);
+            CopyField(item->LatestOldData, RegDataSize, oldData);
+            item->Root = root;
+            item->Type = type;
+            item->Selected = 0;
+            RegRestoreList.Count++;
+        }
+        item->Installation = LatestInstallation;
+        entry->Item = item;
+        return HandleCurrent;
+    }
+
+    entry->Type = type;
+    ItemListReserve(&RegValueList);
+    void** slot = &RegValueList.Items[RegValueList.Count];
+    RegValueItem* item =
+        (RegValueItem*)IndexFindOrInsert(slot, &RegValueList.IndexRoot, sizeof(RegValueItem),
+                                         RegValueList.Count, key, name, rootText,
+                                         &RegValueIndexLayout);
+    if (!item) {
+        item = (RegValueItem*)*slot;
+        CopyField(item->Key, PathSize, key);
+        CopyField(item->Name, NameSize, name);
+        CopyField(item->RootText, RootTextSize, rootText);
+        item->Root = root;
+        item->Selected = 0;
+        RegValueList.Count++;
+    }
+    item->Installation = LatestInstallation;
+    entry->Item = item;
+    return HandleCurrent;
+}
+
+int32_t HandleRegistryTree()
+{
+    char key[NameSize];
+    int32_t root = 0;
+
+    CopyField(key, NameSize, TextAfter(Reader.Line, 12));
+    ReadNextLine();
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Root: ")) {
+        root = ParseNumber(TextAfter(Reader.Line, 12));
+        ReadNextLine();
+    }
+    if (!KnownRoot(root))
+        return HandleCurrent;
+    for (int32_t i = 0; i < RegTreeList.Count; i++) {
+        RegTreeItem* item = (RegTreeItem*)RegTreeList.Items[i];
+        if (item->Root == root && EqualsNoCase(item->Key, key)) {
+            item->Installation = LatestInstallation;
+            return HandleCurrent;
+        }
+    }
+    RegTreeItem* item = (RegTreeItem*)PoolAlloc(sizeof(RegTreeItem));
+    std::memset(item, 0, sizeof(*item));
+    CopyField(item->Key, NameSize, key);
+    item->Root = root;
+    item->Installation = LatestInstallation;
+    ItemListAppend(&RegTreeList, item);
+    return HandleCurrent;
+}
+
+int32_t HandleIniNew()
+{
+    char path[PathSize];
+
+    ReadNextLine();
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI File: "))
+        return HandleCurrent;
+    CopyConverted(path, PathSize, TextAfter(Reader.Line, 10));
+    if (!OnRemovableFloppy(path) &&
+        !(Reader.Host->PathMissing && Reader.Host->PathMissing(path))) {
+        IniFileItem* found = nullptr;
+        for (int32_t i = 0; i < IniFileList.Count && !found; i++) {
+            IniFileItem* item = (IniFileItem*)IniFileList.Items[i];
+            if (EqualsNoCase(item->Path, path))
+                found = item;
+        }
+        if (found) {
+            found->Installation = LatestInstallation;
+        } else {
+            IniFileItem* item = (IniFileItem*)PoolAlloc(sizeof(IniFileItem));
+            std::memset(item, 0, sizeof(*item));
+            CopyField(item->Path, PathSize, path);
+            item->Installation = LatestInstallation;
+            ItemListAppend(&IniFileList, item);
+        }
+    }
+    // The section, item, value and old-value lines of a created file.
+    for (;;) {
+        ReadNextLine();
+        if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI "))
+            break;
+        char fifth = Reader.Line[4];
+        if (fifth == 'F' || fifth == 'f' || fifth == 'N' || fifth == 'n')
+            break;
+    }
+    return HandleCurrent;
+}
+
+int32_t HandleIniFile()
+{
+    char file[PathSize];
+    char section[NameSize];
+    char key[NameSize];
+    char old[IniValueSize];
+    int32_t next = NextLine;
+
+    CopyConverted(file, PathSize, TextAfter(Reader.Line, 10));
+    ReadNextLine();
+    if (OnRemovableFloppy(file)) {
+        ReadNextLine();
+        return HandleCurrent;
+    }
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Sect: "))
+        return HandleCurrent;
+    CopyField(section, NameSize, TextAfter(Reader.Line, 10));
+    ReadNextLine();
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Item: "))
+        return HandleCurrent;
+    CopyField(key, NameSize, TextAfter(Reader.Line, 10));
+    ReadNextLine();
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Val: "))
+        return HandleCurrent;
+    ReadNextLine();
+    old[0] = 0;
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "INI Old: "))
+        CopyField(old, IniValueSize, TextAfter(Reader.Line, 9));
+    else
+        next = HandleCurrent;
+
+    ItemListReserve(&IniEntryList);
+    void** slot = &IniEntryList.Items[IniEntryList.Count];
+    IniEntry* entry =
+        (IniEntry*)IndexFindOrInsert(slot, &IniEntryList.IndexRoot, sizeof(IniEntry),
+                                     IniEntryList.Count, file, section, key, &IniEntryIndexLayout);
+    if (entry) {
+        CopyField(entry->LatestOldValue, IniValueSize, old);
+        return next;
+    }
+    entry = (IniEntry*)*slot;
+    CopyField(entry->File, PathSize, file);
+    CopyField(entry->Section, NameSize, section);
+    CopyField(entry->Key, NameSize, key);
+    CopyField(entry->OldValue, IniValueSize, old);
+    CopyField(entry->LatestOldValue, IniValueSize, old);
+    entry->Selected = 0;
+    entry->Installation = LatestInstallation;
+    IniEntryList.Count++;
+    return next;
+}
+
+// Folder texts end with one backslash; a logged text that already has it
+// does not get a second one.
+static void AppendBackslash(char* folder)
+{
+    size_t length = std::strlen(folder);
+    if (length == 0 || folder[length - 1] != '\\')
+        std::strcat(folder, "\\");
+}
+
+static FolderItem* AppendFolder(const char* path, uint16_t tree)
+{
+    FolderItem* item = (FolderItem*)PoolAlloc(sizeof(FolderItem));
+    std::memset(item, 0, sizeof(*item));
+    CopyField(item->Path, PathSize, path);
+    item->TreeInstallation = tree;
+    item->Installation = LatestInstallation;
+    ItemListAppend(&FolderList, item);
+    return item;
+}
+
+int32_t HandleMadeDir()
+{
+    char folder[PathSize];
+    CopyConverted(folder, PathSize - 1, TextAfter(Reader.Line, 10));
+    AppendBackslash(folder);
+    int32_t length = (int32_t)std::strlen(folder);
+    if (length <= 3 || !IsAbsolutePath(folder))
+        return NextLine;
+
+    // The application folder widens to an outer folder the installer made,
+    // so the clean-up after the run takes the whole tree it made.
+    char shortForm[PathSize];
+    CopyField(shortForm, PathSize, folder);
+    if (Reader.Host->ConvertPath)
+        Reader.Host->ConvertPath(shortForm, PathSize, HostToShort);
+    char* app = Reader.ApplicationFolderOut;
+    int32_t shortLength = (int32_t)std::strlen(shortForm);
+    if (shortLength > 0 && BeginsWithNoCase(app, shortForm) &&
+        (int32_t)std::strlen(app) >= shortLength)
+        app[shortLength] = 0;
+
+    // One folder containing the other: keep the outer one. Wildcard tree
+    // entries are patterns, not folders, and are never widened.
+    for (int32_t i = 0; i < FolderList.Count; i++) {
+        FolderItem* item = (FolderItem*)FolderList.Items[i];
+        int32_t stored = (int32_t)std::strlen(item->Path);
+        if (stored == 0 || HasWildcards(item->Path))
+            continue;
+        int32_t common = stored < length ? stored : length;
+        int32_t same = 1;
+        for (int32_t k = 0; k < common && same; k++) {
+            char a = item->Path[k], b = folder[k];
+            if (a >= 'a' && a <= 'z')
+                a = (char)(a - 32);
+            if (b >= 'a' && b <= 'z')
+                b = (char)(b - 32);
+            same = a == b;
+        }
+        if (same) {
+            item->Path[common] = 0;
+            item->Installation = LatestInstallation;
+            return NextLine;
+        }
+    }
+    AppendFolder(folder, 0);
+    return NextLine;
+}
+
+int32_t HandleFileTree()
+{
+    char folder[PathSize];
+    CopyConverted(folder, PathSize - 1, TextAfter(Reader.Line, 11));
+    int32_t length = (int32_t)std::strlen(folder);
+    if (length >= 4 && std::strcmp(folder + length - 4, "\\*.*") == 0)
+        folder[length - 4] = 0;
+    if (!HasWildcards(folder))
+        AppendBackslash(folder);
+    if (std::strlen(folder) <= 3 || !IsAbsolutePath(folder))
+        return NextLine;
+    for (int32_t i = 0; i < FolderList.Count; i++) {
+        FolderItem* item = (FolderItem*)FolderList.Items[i];
+        if (EqualsNoCase(item->Path, folder)) {
+            item->TreeInstallation = LatestInstallation;
+            item->Installation = LatestInstallation;
+            return NextLine;
+        }
+    }
+    AppendFolder(folder, LatestInstallation);
+    return NextLine;
+}
+
+int32_t HandleIconGroup()
+{
+    char group[NameSize];
+    char name[NameSize];
+
+    CopyField(group, NameSize, TextAfter(Reader.Line, 12));
+    ReadNextLine();
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Icon Name: "))
+        return HandleCurrent;
+    CopyField(name, NameSize, TextAfter(Reader.Line, 11));
+    ReadNextLine();
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Icon Cmd: "))
+        return HandleCurrent;
+    const char* command = TextAfter(Reader.Line, 10);
+    for (int32_t i = 0; i < IconList.Count; i++) {
+        IconItem* item = (IconItem*)IconList.Items[i];
+        if (EqualsNoCase(item->Group, group) && EqualsNoCase(item->Name, name)) {
+            CopyField(item->Command, NameSize, command);
+            return NextLine;
+        }
+    }
+    IconItem* item = (IconItem*)PoolAlloc(sizeof(IconItem));
+    std::memset(item, 0, sizeof(*item));
+    CopyField(item->Group, NameSize, group);
+    CopyField(item->Name, NameSize, name);
+    CopyField(item->Command, NameSize, command);
+    item->Installation = LatestInstallation;
+    ItemListAppend(&IconList, item);
+    return NextLine;
+}
+
+static int32_t HandleExecute(int32_t textStart)
+{
+    char command[PathSize];
+    CopyField(command, PathSize, TextAfter(Reader.Line, textStart));
+    for (int32_t i = 0; i < ExecuteList.Count; i++) {
+        ExecuteItem* item = (ExecuteItem*)ExecuteList.Items[i];
+        if (EqualsNoCase(item->Command, command)) {
+            item->Installation = LatestInstallation;
+            return NextLine;
+        }
+    }
+    ExecuteItem* item = (ExecuteItem*)PoolAlloc(sizeof(ExecuteItem));
+    std::memset(item, 0, sizeof(*item));
+    CopyField(item->Command, PathSize, command);
+    item->Installation = LatestInstallation;
+    ItemListAppend(&ExecuteList, item);
+    ReadNextLine();
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Execute Name: ")) {
+        CopyField(item->Name, NameSize, TextAfter(Reader.Line, 14));
+        return NextLine;
+    }
+    return HandleCurrent;
+}
+
+int32_t HandleExecutePath()
+{
+    return HandleExecute(14);
+}
+
+int32_t HandleExecuteProgram()
+{
+    return HandleExecute(17);
+}
+
+int32_t HandleCreateService()
+{
+    char name[PathSize];
+    CopyField(name, PathSize, TextAfter(Reader.Line, 16));
+    for (int32_t i = 0; i < ServiceList.Count; i++) {
+        ServiceItem* item = (ServiceItem*)ServiceList.Items[i];
+        if (EqualsNoCase(item->Name, name)) {
+            item->Installation = LatestInstallation;
+            return NextLine;
+        }
+    }
+    ServiceItem* item = (ServiceItem*)PoolAlloc(sizeof(ServiceItem));
+    std::memset(item, 0, sizeof(*item));
+    CopyField(item->Name, PathSize, name);
+    item->Installation = LatestInstallation;
+    ItemListAppend(&ServiceList, item);
+    return NextLine;
+}
+
+int32_t HandleSubsystem()
+{
+    SubsystemName = PoolText(TextAfter(Reader.Line, 11));
+    SubsystemSelected = 0;
+    return NextLine;
+}

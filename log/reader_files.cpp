@@ -1,0 +1,343 @@
+// File lines of the log: copies, links and overwrites, edited and deleted
+// files, and the device and self-registration marks.
+#include <cstring>
+
+#include "app/run_state.h"
+#include "log/items.h"
+#include "log/pool.h"
+#include "log/reader_internal.h"
+
+enum { FileCopyKind = 0, ShellLinkKind = 1, FileOverwriteKind = 2 };
+
+static FileRecord* ScanFiles(ItemList* list, const char* path)
+{
+    for (int32_t i = 0; i < list->Count; i++) {
+        FileRecord* record = (FileRecord*)list->Items[i];
+        if (EqualsNoCase(record->Path, path))
+            return record;
+    }
+    return nullptr;
+}
+
+static FileRecord* FindInFileList(const char* path)
+{
+    if (FileList.Count == 0)
+        return nullptr;
+    return (FileRecord*)IndexFindOrInsert(nullptr, &FileList.IndexRoot, sizeof(FileRecord),
+                                          FileList.Count, path, nullptr, nullptr,
+                                          &FileIndexLayout);
+}
+
+static void ClearFileRecord(FileRecord* record)
+{
+    void* greater = record->Greater;
+    void* lesser = record->Lesser;
+    std::memset(record, 0, sizeof(*record));
+    record->Greater = greater;
+    record->Lesser = lesser;
+}
+
+// Path is already converted and cut to its field.
+static void AppendMissing(const char* path, const char* repairData, const char* linkInfo)
+{
+    FileRecord* record = (FileRecord*)PoolAlloc(sizeof(FileRecord));
+    std::memset(record, 0, sizeof(*record));
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->RepairData, RepairDataSize, repairData);
+    record->LinkInfo = linkInfo && linkInfo[0] ? PoolText(linkInfo) : nullptr;
+    record->LastInstallation = LatestInstallation;
+    ItemListAppend(&MissingFileList, record);
+}
+
+void AddMissingFile(const char* path, const char* repairData, const char* linkInfo)
+{
+    char converted[PathSize];
+    CopyConverted(converted, PathSize, path ? path : "");
+    AppendMissing(converted, repairData ? repairData : "", linkInfo);
+}
+
+static void RefreshRepairData(FileRecord* record, const char* repairData, const char* linkInfo)
+{
+    CopyField(record->RepairData, RepairDataSize, repairData);
+    if (linkInfo[0])
+        record->LinkInfo = PoolText(linkInfo);
+}
+
+// A missing file, or one not recorded for removal that is in neither file
+// list: kept only for the repair. A file logged again refreshes its record.
+static void RecordMissing(const char* path, const char* repairData, const char* linkInfo)
+{
+    FileRecord* record = ScanFiles(&MissingFileList, path);
+    if (record) {
+        record->LastInstallation = LatestInstallation;
+        RefreshRepairData(record, repairData, linkInfo);
+        return;
+    }
+    AppendMissing(path, repairData, linkInfo);
+}
+
+static void FillNewFile(FileRecord* record, const char* path, const char* backup,
+                        const char* repairData, const char* linkInfo, int32_t overwrite,
+                        int32_t selected)
+{
+    ClearFileRecord(record);
+    uint16_t n = LatestInstallation;
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->BackupPath, PathSize, backup);
+    CopyField(record->RepairData, RepairDataSize, repairData);
+    record->LinkInfo = linkInfo[0] ? PoolText(linkInfo) : nullptr;
+    record->Selected = selected;
+    record->NewFile = (!overwrite && backup[0] == 0) ? 1 : 0;
+    record->LastInstallation = n;
+    record->BackupInstallation = n;
+    if (!Reader.NoCountMark) {
+        record->CountedInstallation = n;
+        record->CountedCopies = 1;
+    }
+}
+
+static void MergeFile(FileRecord* record, const char* backup, const char* repairData,
+                      const char* linkInfo)
+{
+    uint16_t n = LatestInstallation;
+    record->LastInstallation = n;
+    if (!Reader.NoCountMark) {
+        record->CountedCopies++;
+        record->CountedInstallation = n;
+    }
+    if (backup[0]) {
+        CopyField(record->BackupPath, PathSize, backup);
+        record->BackupInstallation = n;
+    }
+    RefreshRepairData(record, repairData, linkInfo);
+}
+
+static void RecordFile(const char* path, const char* backup, const char* repairData,
+                       const char* linkInfo, int32_t overwrite)
+{
+    if (InSystemFolder(path)) {
+        FileRecord* found = ScanFiles(&SystemFileList, path);
+        if (found) {
+            MergeFile(found, backup, repairData, linkInfo);
+            return;
+        }
+        FileRecord* record = (FileRecord*)PoolAlloc(sizeof(FileRecord));
+        record->Greater = record->Lesser = nullptr;
+        FillNewFile(record, path, backup, repairData, linkInfo, overwrite, Reader.NonSystemMark);
+        ItemListAppend(&SystemFileList, record);
+        return;
+    }
+    ItemListReserve(&FileList);
+    void** slot = &FileList.Items[FileList.Count];
+    FileRecord* found =
+        (FileRecord*)IndexFindOrInsert(slot, &FileList.IndexRoot, sizeof(FileRecord),
+                                       FileList.Count, path, nullptr, nullptr, &FileIndexLayout);
+    if (found) {
+        MergeFile(found, backup, repairData, linkInfo);
+        return;
+    }
+    FileRecord* record = (FileRecord*)*slot;
+    FillNewFile(record, path, backup, repairData, linkInfo, overwrite, 0);
+    FileList.Count++;
+    if (std::strchr(record->Path, '~'))
+        ItemListAppend(&Reader.TildeFiles, record);
+}
+
+// A file line that is not recorded for removal still refreshes the repair
+// data of the record an earlier line made.
+static void RecordRepairOnly(const char* path, const char* repairData, const char* linkInfo)
+{
+    if (repairData[0] == 0 && linkInfo[0] == 0)
+        return;
+    FileRecord* found =
+        InSystemFolder(path) ? ScanFiles(&SystemFileList, path) : FindInFileList(path);
+    if (found) {
+        found->RepairOnlyInstallation = LatestInstallation;
+        RefreshRepairData(found, repairData, linkInfo);
+        return;
+    }
+    RecordMissing(path, repairData, linkInfo);
+}
+
+static int32_t HandleFileLine(int32_t kind)
+{
+    char* line = Reader.Line;
+    char repairData[RepairDataSize];
+    char path[PathSize];
+    char backup[PathSize];
+    char linkInfo[LogLineSize];
+    int32_t overwrite = 0;
+    int32_t next = NextLine;
+
+    repairData[0] = backup[0] = linkInfo[0] = 0;
+    char* bar = (char*)FindCharInText(line, '|');
+    if (bar) {
+        CopyField(repairData, RepairDataSize, bar + 1);
+        if (bar > line && bar[-1] == ' ')
+            bar--;
+        *bar = 0;
+    }
+
+    if (kind == ShellLinkKind) {
+        CopyConverted(path, PathSize, TextAfter(line, 12));
+        if (PerUserId && BeginsWithNoCase(path, ProfilesFolder) &&
+            !BeginsWithNoCase(path, CommonProfileFolder))
+            path[0] = 0;
+    } else if (kind == FileCopyKind) {
+        CopyConverted(path, PathSize, TextAfter(line, 11));
+    } else {
+        CopyConverted(path, PathSize, TextAfter(line, 16));
+        overwrite = 1;
+        // An overwritten shared component counts as a copy.
+        if (NewShell && path[0] && Reader.Host->SharedDllHasValue &&
+            Reader.Host->SharedDllHasValue(path))
+            overwrite = 0;
+    }
+
+    ReadNextLine();
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Link Info: ")) {
+        CopyField(linkInfo, LogLineSize, TextAfter(Reader.Line, 11));
+        ReadNextLine();
+    }
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Backup Copy: ")) {
+        CopyConverted(backup, PathSize, TextAfter(Reader.Line, 13));
+        BackupsPresent = 1;
+    } else {
+        next = HandleCurrent;
+    }
+
+    if (OnRemovableFloppy(path) || (overwrite && backup[0] == 0) || path[0] == 0)
+        RecordRepairOnly(path, repairData, linkInfo);
+    else if (Reader.Host->PathMissing && Reader.Host->PathMissing(path))
+        RecordMissing(path, repairData, linkInfo);
+    else
+        RecordFile(path, backup, repairData, linkInfo, overwrite);
+    return next;
+}
+
+int32_t HandleFileCopy()
+{
+    return HandleFileLine(FileCopyKind);
+}
+
+int32_t HandleShellLink()
+{
+    return HandleFileLine(ShellLinkKind);
+}
+
+int32_t HandleFileOverwrite()
+{
+    return HandleFileLine(FileOverwriteKind);
+}
+
+int32_t HandleFileEdit()
+{
+    char path[PathSize];
+    char backup[PathSize];
+    int32_t next = NextLine;
+
+    CopyConverted(path, PathSize, TextAfter(Reader.Line, 11));
+    backup[0] = 0;
+    ReadNextLine();
+    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Backup Copy: "))
+        CopyConverted(backup, PathSize, TextAfter(Reader.Line, 13));
+    else
+        next = HandleCurrent;
+
+    if (OnRemovableFloppy(path) || backup[0] == 0 || path[0] == 0)
+        return next;
+    if (Reader.Host->PathMissing && Reader.Host->PathMissing(path))
+        return next;
+    for (int32_t i = 0; i < EditedFileList.Count; i++) {
+        EditedFile* record = (EditedFile*)EditedFileList.Items[i];
+        if (EqualsNoCase(record->Path, path)) {
+            record->Installation = LatestInstallation;
+            CopyField(record->BackupPath, PathSize, backup);
+            return next;
+        }
+    }
+    EditedFile* record = (EditedFile*)PoolAlloc(sizeof(EditedFile));
+    std::memset(record, 0, sizeof(*record));
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->BackupPath, PathSize, backup);
+    record->Installation = LatestInstallation;
+    ItemListAppend(&EditedFileList, record);
+    return next;
+}
+
+int32_t HandleFileDelete()
+{
+    char path[PathSize];
+    char backup[PathSize];
+
+    CopyConverted(path, PathSize, TextAfter(Reader.Line, 13));
+    ReadNextLine();
+    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Backup Copy: "))
+        return HandleCurrent;
+    CopyConverted(backup, PathSize, TextAfter(Reader.Line, 13));
+    BackupsPresent = 1;
+    for (int32_t i = 0; i < DeletedFileList.Count; i++) {
+        DeletedFile* record = (DeletedFile*)DeletedFileList.Items[i];
+        if (EqualsNoCase(record->Path, path)) {
+            CopyField(record->BackupPath, PathSize, backup);
+            record->Installation = LatestInstallation;
+            return NextLine;
+        }
+    }
+    DeletedFile* record = (DeletedFile*)PoolAlloc(sizeof(DeletedFile));
+    std::memset(record, 0, sizeof(*record));
+    CopyField(record->Path, PathSize, path);
+    CopyField(record->BackupPath, PathSize, backup);
+    record->Installation = LatestInstallation;
+    ItemListAppend(&DeletedFileList, record);
+    return NextLine;
+}
+
+int32_t HandleAddDevice()
+{
+    char path[PathSize];
+    CopyConverted(path, PathSize, TextAfter(Reader.Line, 12));
+    // FileList holds one record per path, so the index finds the only match.
+    FileRecord* record = FindInFileList(path);
+    if (record)
+        record->DeviceInstallation = LatestInstallation;
+    for (int32_t i = 0; i < SystemFileList.Count; i++) {
+        record = (FileRecord*)SystemFileList.Items[i];
+        if (EqualsNoCase(record->Path, path))
+            record->DeviceInstallation = LatestInstallation;
+    }
+    return NextLine;
+}
+
+static int32_t SameLongPath(const char* stored, const char* longPath)
+{
+    char converted[PathSize];
+    CopyField(converted, PathSize, stored);
+    if (Reader.Host->ConvertPath)
+        Reader.Host->ConvertPath(converted, PathSize, HostToLong);
+    return EqualsNoCase(converted, longPath);
+}
+
+int32_t HandleSelfRegister()
+{
+    char path[PathSize];
+    CopyConverted(path, PathSize, TextAfter(Reader.Line, 15));
+    if (Reader.Host->ConvertPath)
+        Reader.Host->ConvertPath(path, PathSize, HostToLong);
+    // A stored path without a short-name mark is its own long form, so the
+    // index finds it; only stored short forms need converting.
+    FileRecord* record = FindInFileList(path);
+    if (record)
+        record->RegisterInstallation = LatestInstallation;
+    for (int32_t i = 0; i < Reader.TildeFiles.Count; i++) {
+        record = (FileRecord*)Reader.TildeFiles.Items[i];
+        if (SameLongPath(record->Path, path))
+            record->RegisterInstallation = LatestInstallation;
+    }
+    for (int32_t i = 0; i < SystemFileList.Count; i++) {
+        record = (FileRecord*)SystemFileList.Items[i];
+        if (SameLongPath(record->Path, path))
+            record->RegisterInstallation = LatestInstallation;
+    }
+    return NextLine;
+}

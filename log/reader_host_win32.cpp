@@ -1,0 +1,274 @@
+// The log reader's questions answered by the system: the log through the
+// classic file calls, the registry, the drive types, the code pages, the
+// service control manager, and the windows of the start-up.
+#include <windows.h>
+
+#include <cstring>
+
+#include "log/reader.h"
+#include "log/reader_host_win32.h"
+
+// The windows, the message catalogue and the path helpers belong to the
+// start-up; until they are part of the build the reader uses plain stand-ins.
+#if __has_include("app/main_window.h") && __has_include("app/message_catalogue.h")
+#include "app/main_window.h"
+#include "app/message_catalogue.h"
+#define KETRA_HAVE_START_UP_WINDOWS 1
+#endif
+#if __has_include("log/path_helpers.h")
+#include "log/path_helpers.h"
+#define KETRA_HAVE_PATH_HELPERS 1
+#endif
+
+static int32_t Win32Open(const char* path)
+{
+    HFILE file = _lopen(path, OF_READ);
+    return file == HFILE_ERROR ? -1 : (int32_t)file;
+}
+
+static int32_t Win32Read(int32_t file, char* buffer, int32_t size)
+{
+    UINT got = _lread((HFILE)file, buffer, (UINT)size);
+    return got == (UINT)HFILE_ERROR ? -1 : (int32_t)got;
+}
+
+static int32_t Win32Size(int32_t file)
+{
+    LONG size = _llseek((HFILE)file, 0, FILE_END);
+    _llseek((HFILE)file, 0, FILE_BEGIN);
+    return size < 0 ? 0 : (int32_t)size;
+}
+
+static void Win32Close(int32_t file)
+{
+    _lclose((HFILE)file);
+}
+
+static int32_t Win32PathMissing(const char* path)
+{
+#ifdef KETRA_HAVE_PATH_HELPERS
+    return PathMissing(path) ? 1 : 0;
+#else
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
+#endif
+}
+
+static int32_t Win32DriveRemovable(char letter)
+{
+    char root[4] = {letter, ':', '\\', 0};
+    return GetDriveTypeA(root) == DRIVE_REMOVABLE ? 1 : 0;
+}
+
+// Read access is enough for every query here; asking for more would make
+// the answers depend on whether the user may write to the machine's keys.
+static int32_t Win32SharedDll(const char* path)
+{
+    HKEY key = nullptr;
+    int32_t found = 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+                      0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        BYTE data[256];
+        DWORD size = sizeof(data);
+        LONG result = RegQueryValueExA(key, path, nullptr, nullptr, data, &size);
+        found = (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) ? 1 : 0;
+        RegCloseKey(key);
+    }
+    return found;
+}
+
+static void Win32OemToAnsi(char* text)
+{
+    OemToCharA(text, text);
+}
+
+static int32_t Win32ShellFolder(int32_t common, char* out, int32_t size)
+{
+    HKEY key = nullptr;
+    int32_t result = 1;
+    if (size <= 0)
+        return 1;
+    out[0] = 0;
+    if (RegOpenKeyExA(common ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                      KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        DWORD type = 0;
+        DWORD bytes = (DWORD)(size - 1);
+        if (RegQueryValueExA(key, common ? "Common Start Menu" : "Start Menu", nullptr, &type,
+                             (BYTE*)out, &bytes) == ERROR_SUCCESS &&
+            (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            out[bytes < (DWORD)size ? bytes : (DWORD)(size - 1)] = 0;
+            result = 0;
+        } else {
+            out[0] = 0;
+        }
+        RegCloseKey(key);
+    }
+    return result;
+}
+
+static void Win32WindowsFolder(char* out, int32_t size)
+{
+    UINT n = GetWindowsDirectoryA(out, (UINT)size);
+    if (n == 0 || n >= (UINT)size)
+        out[0] = 0;
+}
+
+static void Win32SystemFolder(char* out, int32_t size)
+{
+    UINT n = GetSystemDirectoryA(out, (UINT)size);
+    if (n == 0 || n >= (UINT)size)
+        out[0] = 0;
+}
+
+static int32_t Win32MayChangeServices()
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
+    if (!manager)
+        return 0;
+    CloseServiceHandle(manager);
+    return 1;
+}
+
+static const char* Win32CharNext(const char* text)
+{
+    return CharNextA(text);
+}
+
+#ifndef KETRA_HAVE_PATH_HELPERS
+// Each component after the root replaced by the name the file system gives
+// it, found with FindFirstFileA; a component that is not found stays.
+static void WalkPathNames(char* path, int32_t size, int32_t mode)
+{
+    char work[MAX_PATH * 2];
+    if (mode == HostToLong && !std::strchr(path, '~'))
+        return;
+    lstrcpynA(work, path, sizeof(work));
+    if (!std::strchr(work, '\\')) {
+        char current[MAX_PATH];
+        DWORD n = GetCurrentDirectoryA(sizeof(current), current);
+        if (n == 0 || n >= sizeof(current))
+            return;
+        char joined[MAX_PATH * 2];
+        lstrcpynA(joined, current, sizeof(joined));
+        if (n > 0 && current[n - 1] != '\\')
+            lstrcatA(joined, "\\");
+        if (lstrlenA(joined) + lstrlenA(work) >= (int)sizeof(joined))
+            return;
+        lstrcatA(joined, work);
+        lstrcpynA(work, joined, sizeof(work));
+    }
+    if (work[0] >= 'a' && work[0] <= 'z' && work[1] == ':')
+        work[0] = (char)(work[0] - 32);
+    char* at = work;
+    if (at[0] == '\\' && at[1] == '\\') {
+        at += 2;
+        while (*at && *at != '\\')
+            at = CharNextA(at);
+        if (*at)
+            at++;
+    }
+    while (*at && *at != '\\')
+        at = CharNextA(at);
+    if (*at)
+        at++;
+    while (*at) {
+        char* end = at;
+        while (*end && *end != '\\')
+            end = CharNextA(end);
+        char rest[MAX_PATH * 2];
+        lstrcpynA(rest, end, sizeof(rest));
+        *end = 0;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(work, &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            const char* name = found.cFileName;
+            if (mode == HostToShort && found.cAlternateFileName[0])
+                name = found.cAlternateFileName;
+            if ((at - work) + lstrlenA(name) + lstrlenA(rest) < (int)sizeof(work))
+                lstrcpyA(at, name);
+            FindClose(search);
+        }
+        int32_t keep = (int32_t)(at - work) + lstrlenA(at);
+        if (keep + lstrlenA(rest) >= (int)sizeof(work))
+            break;
+        lstrcatA(work, rest);
+        at = work + keep;
+        if (*at)
+            at++;
+    }
+    // A result that no longer fits leaves the caller's path as it was.
+    if (lstrlenA(work) < size)
+        lstrcpyA(path, work);
+}
+#endif
+
+static void Win32ConvertPath(char* path, int32_t size, int32_t mode)
+{
+#ifdef KETRA_HAVE_PATH_HELPERS
+    ConvertPathNamesBounded(path, size, mode == HostToShort ? ToShort : ToLong);
+#else
+    WalkPathNames(path, size, mode);
+#endif
+}
+
+static void Win32MessageText(int32_t n, char* out, int32_t size)
+{
+    out[0] = 0;
+#ifdef KETRA_HAVE_START_UP_WINDOWS
+    GetMessageText(AppInstance, n, out, size);
+#else
+    if (size > 1)
+        LoadStringA(GetModuleHandleA(nullptr), (UINT)n, out, size);
+#endif
+}
+
+static void Win32ShowRefusal(const char* text, const char* caption)
+{
+#ifdef KETRA_HAVE_START_UP_WINDOWS
+    DestroyStartupWindow();
+    MessageBoxA(MainWindow, text, caption, MB_OK);
+#else
+    MessageBoxA(nullptr, text, caption, MB_OK);
+#endif
+}
+
+static void Win32SetMainCaption(const char* title)
+{
+#ifdef KETRA_HAVE_START_UP_WINDOWS
+    if (MainWindow)
+        SetWindowTextA(MainWindow, title);
+#endif
+}
+
+// The bar is repainted at once: the reader does not pump messages.
+static void Win32ReportProgress(int32_t bytesRead)
+{
+#ifdef KETRA_HAVE_START_UP_WINDOWS
+    if (!StartupWindow)
+        return;
+    HWND bar = GetDlgItem(StartupWindow, 3830);
+    if (bar) {
+        RECT rect;
+        GetWindowRect(bar, &rect);
+        POINT corners[2] = {{rect.left, rect.top}, {rect.right, rect.bottom}};
+        ScreenToClient(StartupWindow, &corners[0]);
+        ScreenToClient(StartupWindow, &corners[1]);
+        RECT client = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+        InvalidateRect(StartupWindow, &client, FALSE);
+        UpdateWindow(StartupWindow);
+    }
+#endif
+}
+
+const ReaderHost Win32ReaderHost = {
+    Win32Open,           Win32Read,          Win32Size,          Win32Close,
+    Win32PathMissing,    Win32DriveRemovable, Win32SharedDll,    Win32OemToAnsi,
+    Win32ShellFolder,    Win32WindowsFolder, Win32SystemFolder,  Win32MayChangeServices,
+    Win32CharNext,       Win32ConvertPath,   Win32MessageText,   Win32ShowRefusal,
+    Win32SetMainCaption, Win32ReportProgress,
+};
+
+int ReadInstallLog(const char* logPath, char* applicationFolder)
+{
+    return ReadInstallLogWith(&Win32ReaderHost, logPath, applicationFolder);
+}

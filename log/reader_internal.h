@@ -1,0 +1,83 @@
+// Shared state and helpers of the log reader's units.
+#pragma once
+#include <cstdint>
+
+#include "log/items.h"
+#include "log/reader.h"
+
+// What a keyword handler leaves behind.
+enum {
+    NextLine = 0,    // the line is done: the next turn reads a fresh one
+    HandleCurrent = 1, // a line was read ahead: dispatch it next
+    StopRefused = 2  // the log is refused (message shown)
+};
+
+struct ReaderState {
+    const ReaderHost* Host;
+    int32_t File;
+    char Line[LogLineSize];
+    int32_t HaveLine;      // Line holds a line (0 after the end of the file)
+    int32_t AtEnd;         // the file has no more lines
+    int32_t NonSystemMark;
+    int32_t NoCountMark;
+    int32_t FloppyA;
+    int32_t FloppyB;
+    int32_t AdminChecked;
+    int32_t LastReported;  // file position last shown on the start-up bar
+    char WindowsFolder[260];
+    char SystemFolderPath[260];
+    char Win32sFolder[260];
+    char* ApplicationFolderOut;
+    // FileList records whose stored path holds a short-name mark: the only
+    // ones whose long form may differ from the stored text.
+    ItemList TildeFiles;
+};
+extern ReaderState Reader;
+
+// Reads the next line into Reader.Line; 0 at the end of the file.
+int32_t ReadNextLine();
+// Keyword test: ASCII letters folded, over the keyword's full length.
+int32_t StartsWithKeyword(const char* line, const char* keyword);
+int32_t EqualsNoCase(const char* a, const char* b);
+// Prefix of text equal to prefix over prefix's length, case folded.
+int32_t BeginsWithNoCase(const char* text, const char* prefix);
+// The text after a keyword of length n; empty when the line is shorter.
+const char* TextAfter(const char* line, int32_t n);
+// Bounded copy: at most size - 1 characters and a terminator.
+void CopyField(char* out, int32_t size, const char* text);
+// Bounded copy passed through the OEM conversion unless the installation is
+// ANSI.
+void CopyConverted(char* out, int32_t size, const char* text);
+// Pool copy of a text (none for a null text).
+char* PoolText(const char* text);
+// Decimal number: blanks skipped, optional sign, digits; no digits gives 0.
+int32_t ParseNumber(const char* text);
+// First occurrence of c stepping by characters, or none.
+const char* FindCharInText(const char* text, char c);
+// Non-zero when the path is on a removable floppy drive.
+int32_t OnRemovableFloppy(const char* path);
+// Non-zero when path's folder is one of the system folders.
+int32_t InSystemFolder(const char* path);
+// Absolute: drive letter, ':' and '\', or two backslashes.
+int32_t IsAbsolutePath(const char* path);
+int32_t HasWildcards(const char* text);
+
+// Keyword handlers (the dispatch table lives in reader.cpp).
+int32_t HandleFileCopy();
+int32_t HandleShellLink();
+int32_t HandleFileOverwrite();
+int32_t HandleFileEdit();
+int32_t HandleFileDelete();
+int32_t HandleAddDevice();
+int32_t HandleSelfRegister();
+int32_t HandleRegistryValue();
+int32_t HandleRegistryTree();
+int32_t HandleIniNew();
+int32_t HandleIniFile();
+int32_t HandleMadeDir();
+int32_t HandleFileTree();
+int32_t HandleIconGroup();
+int32_t HandleExecutePath();
+int32_t HandleExecuteProgram();
+int32_t HandleCreateService();
+int32_t HandleSubsystem();
