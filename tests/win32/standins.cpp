@@ -14,10 +14,6 @@ volatile int32_t TimerWaiting;
 HINSTANCE AppInstance = GetModuleHandleA(nullptr);
 int32_t ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
 int32_t ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
-int32_t DeleteInUseFiles;
-char SystemFolder[260];
-char ProfilesFolder[260];
-char CommonProfileFolder[260];
 
 // The string table when it is linked in, else a text that names the
 // message, so a test can still tell two messages apart.
