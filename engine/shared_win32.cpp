@@ -37,8 +37,7 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
     int32_t count = 0;
     if (!NewShell)
         return SharedNoCounter;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
         return SharedNoCounter;
     if (QueryCounter(key, path, &count) && count > 0) {
         int32_t n = LoweredCount(count, copies, RollbackMode);
@@ -99,11 +98,11 @@ static void RemoveEmptyBorlandKey()
     DWORD nameSize = sizeof(name);
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, BorlandKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
         return;
-    bool hasValue = RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr) ==
-                    ERROR_SUCCESS;
+    bool hasValue =
+        RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     nameSize = sizeof(name);
-    bool hasSubkey = !hasValue && RegEnumKeyExA(key, 0, name, &nameSize, nullptr, nullptr,
-                                                nullptr, nullptr) == ERROR_SUCCESS;
+    bool hasSubkey = !hasValue && RegEnumKeyExA(key, 0, name, &nameSize, nullptr, nullptr, nullptr,
+                                                nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     if (!hasValue && !hasSubkey)
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, BorlandKey);

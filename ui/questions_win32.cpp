@@ -138,8 +138,8 @@ int32_t AskSharedQuestion()
     if (YesToAllShared)
         return 1;
     PauseAnimation();
-    INT_PTR answer = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_SHARED), WizardWindow,
-                                     SharedDlg, 0);
+    INT_PTR answer =
+        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_SHARED), WizardWindow, SharedDlg, 0);
     ResumeAnimation();
     if (WizardWindow)
         SetFocus(WizardWindow);
@@ -157,8 +157,8 @@ int32_t AskInstallerPath()
     if (SilentMode)
         return 2;
     PauseAnimation();
-    INT_PTR answer = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), WizardWindow,
-                                     PromptDlg, 0);
+    INT_PTR answer =
+        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), WizardWindow, PromptDlg, 0);
     ResumeAnimation();
     if (WizardWindow)
         SetFocus(WizardWindow);

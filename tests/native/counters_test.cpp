@@ -16,9 +16,17 @@ TEST(CounterValue, TextIsSignedDecimalUpToTheFirstOtherCharacter)
     struct {
         const char* text;
         int32_t expected;
-    } cases[] = {{"3", 3},     {"  12", 12},   {"\t7x9", 7},         {"-4", -4},
-                 {"+5", 5},    {"abc", 0},     {"", 0},              {"- 3", 0},
-                 {"0012", 12}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    } cases[] = {{"3", 3},
+                 {"  12", 12},
+                 {"\t7x9", 7},
+                 {"-4", -4},
+                 {"+5", 5},
+                 {"abc", 0},
+                 {"", 0},
+                 {"- 3", 0},
+                 {"0012", 12},
+                 {"99999999999", 2147483647},
+                 {"-99999999999", -2147483647 - 1}};
     for (auto& c : cases) {
         int32_t count = 12345;
         EXPECT_EQ(1, ParseText(c.text, &count)) << c.text;

@@ -12,8 +12,8 @@ static const char* Rel = "VXD1.386";
 static std::string Edit(const std::string& in, uint32_t* changed)
 {
     std::vector<char> out(DeviceEditCapacity((uint32_t)in.size()) + 1, '#');
-    uint32_t n = CommentOutDeviceLines(in.data(), (uint32_t)in.size(), Rel, Full, out.data(),
-                                       changed);
+    uint32_t n =
+        CommentOutDeviceLines(in.data(), (uint32_t)in.size(), Rel, Full, out.data(), changed);
     EXPECT_LE(n, DeviceEditCapacity((uint32_t)in.size()));
     return std::string(out.data(), n);
 }

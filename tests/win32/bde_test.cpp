@@ -56,7 +56,8 @@ static DWORD GetUseCount(std::string* text)
 
 // A local database server: a window of class IB_Server on its own thread,
 // closed when asked.
-class DatabaseServer {
+class DatabaseServer
+{
   public:
     DatabaseServer()
     {
@@ -70,8 +71,8 @@ class DatabaseServer {
             wc.hInstance = GetModuleHandleA(nullptr);
             wc.lpszClassName = "IB_Server";
             RegisterClassA(&wc);
-            HWND window = CreateWindowA("IB_Server", "server", WS_OVERLAPPED, 0, 0, 10, 10,
-                                        nullptr, nullptr, wc.hInstance, nullptr);
+            HWND window = CreateWindowA("IB_Server", "server", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                        nullptr, wc.hInstance, nullptr);
             SetEvent(ready_);
             WaitForSingleObject(close_, 30000);
             DestroyWindow(window);
@@ -98,7 +99,8 @@ class DatabaseServer {
     HANDLE ready_, close_, closed_;
 };
 
-class DatabaseEngine : public ::testing::Test {
+class DatabaseEngine : public ::testing::Test
+{
   protected:
     void SetUp() override
     {

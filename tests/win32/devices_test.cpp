@@ -67,7 +67,8 @@ static std::string Upper(std::string s)
     return s;
 }
 
-class SystemIni : public ::testing::Test {
+class SystemIni : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -113,13 +114,17 @@ TEST_F(SystemIni, BothFormsAreCommentedOutOnlyInside386Enh)
 {
     std::string device = SystemFile("KTDEV1.386");
     std::string before = "[boot]\r\ndevice=KTDEV1.386\r\n[386Enh]\r\ndevice=KTDEV1.386\r\n"
-                         "  device=" + Upper(device) + "\r\ndevice=*vmm\r\n"
+                         "  device=" +
+                         Upper(device) +
+                         "\r\ndevice=*vmm\r\n"
                          "[Other]\r\ndevice=KTDEV1.386\r\n";
     WriteFileBytes(ini, before);
     RemoveDeviceLine(device.c_str());
     EXPECT_EQ("[boot]\r\ndevice=KTDEV1.386\r\n[386Enh]\r\n;device=KTDEV1.386\r\n"
-              ";  device=" + Upper(device) + "\r\ndevice=*vmm\r\n"
-              "[Other]\r\ndevice=KTDEV1.386\r\n",
+              ";  device=" +
+                  Upper(device) +
+                  "\r\ndevice=*vmm\r\n"
+                  "[Other]\r\ndevice=KTDEV1.386\r\n",
               ReadFileBytes(ini));
     EXPECT_FALSE(FileExists(temp));
     EXPECT_EQ(0, AsideFiles());

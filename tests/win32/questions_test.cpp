@@ -11,7 +11,8 @@
 #include "ui/resources/resource.h"
 #include "ui/windows_win32.h"
 
-class InstallerPrompt : public ::testing::Test {
+class InstallerPrompt : public ::testing::Test
+{
   protected:
     void SetUp() override
     {

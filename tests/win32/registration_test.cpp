@@ -30,7 +30,8 @@ static std::string Upper(std::string s)
     return s;
 }
 
-class Registration : public ::testing::Test {
+class Registration : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -70,8 +71,7 @@ TEST_F(Registration, ProgramIsRunWithItsSwitchInItsOwnFolder)
 
     SelfRegister("Registering:\r\n", exe.c_str(), 1);
     EXPECT_NE("", ProbeRecord("SRVUNREG.EXE", "Registered"));
-    EXPECT_NE(std::string::npos,
-              ProbeRecord("SRVUNREG.EXE", "CommandLine").find(" /REGSERVER"));
+    EXPECT_NE(std::string::npos, ProbeRecord("SRVUNREG.EXE", "CommandLine").find(" /REGSERVER"));
     EXPECT_EQ(folder, CurrentDirectory());
 }
 
@@ -190,7 +190,9 @@ static DWORD ServiceState(SC_HANDLE service)
     return status.dwCurrentState;
 }
 
-class Services : public Registration {};
+class Services : public Registration
+{
+};
 
 TEST_F(Services, RunningServiceIsStoppedAndDeleted)
 {
@@ -203,10 +205,9 @@ TEST_F(Services, RunningServiceIsStoppedAndDeleted)
         DeleteService(old);
         CloseServiceHandle(old);
     }
-    SC_HANDLE service = CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS,
-                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                       SERVICE_ERROR_IGNORE, exe.c_str(), nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+    SC_HANDLE service = CreateServiceA(
+        manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+        SERVICE_ERROR_IGNORE, exe.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(service) << "CreateService failed: " << GetLastError();
     ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << "StartService failed: " << GetLastError();
     for (int i = 0; i < 100 && ServiceState(service) != SERVICE_RUNNING; i++)
@@ -237,10 +238,10 @@ TEST_F(Services, MissingServiceChangesNothing)
     ASSERT_TRUE(manager);
     SC_HANDLE service = OpenServiceA(manager, other, SERVICE_ALL_ACCESS);
     if (!service)
-        service = CreateServiceA(manager, other, other, SERVICE_ALL_ACCESS,
-                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                 SERVICE_ERROR_IGNORE, exe.c_str(), nullptr, nullptr, nullptr,
-                                 nullptr, nullptr);
+        service =
+            CreateServiceA(manager, other, other, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                           SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, exe.c_str(), nullptr,
+                           nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(service);
     StopAndDeleteService("KetraProbeServiceNone");
     EXPECT_TRUE(ServiceExists(other));

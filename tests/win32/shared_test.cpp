@@ -16,7 +16,8 @@
 
 static const char SharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
-class SharedCounter : public ::testing::Test {
+class SharedCounter : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -230,8 +231,8 @@ TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheRepairTitleIsUsedInARepair
     wc.hInstance = AppInstance;
     wc.lpszClassName = "KetraTickCounter";
     RegisterClassA(&wc);
-    WizardWindow = CreateWindowA("KetraTickCounter", "wizard", WS_OVERLAPPED, 0, 0, 10, 10,
-                                 nullptr, nullptr, AppInstance, nullptr);
+    WizardWindow = CreateWindowA("KetraTickCounter", "wizard", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                 nullptr, AppInstance, nullptr);
     ASSERT_TRUE(WizardWindow);
     WorkStarted = 1;
     RepairRunning = 1;

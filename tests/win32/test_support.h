@@ -22,7 +22,8 @@ std::string ProbeRecord(const std::string& probeFile, const char* name);
 // Runs on a second thread: waits (up to 10 s) for a top-level window of
 // the given class on thread owner, then hands it to act. found() says
 // whether it came.
-class WindowAnswerer {
+class WindowAnswerer
+{
   public:
     WindowAnswerer(const char* windowClass, std::function<void(HWND)> act);
     ~WindowAnswerer();
