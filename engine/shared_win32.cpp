@@ -1,0 +1,138 @@
+#include "engine/shared.h"
+
+#include <windows.h>
+#include <cstdio>
+
+#include "app/run_state.h"
+#include "engine/counters.h"
+#include "engine/registry.h"
+#include "ui/progress.h"
+#include "ui/questions.h"
+#include "ui/questions_env.h"
+#include "ui/resources/resource.h"
+#include "ui/text_format.h"
+#include "ui/windows_win32.h"
+
+static const char SharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+static const char BdeKey[] = "Software\\Borland\\Database Engine";
+static const char BdeWindowsKey[] = "Software\\Borland\\BLW32";
+static const char BorlandKey[] = "Software\\Borland";
+enum { CounterDataSize = 256, MessageSize = 256, RootLocalMachine = 2 };
+
+// Reads a counter value in one of its accepted forms; 1 with *count set.
+static int32_t QueryCounter(HKEY key, const char* name, int32_t* count)
+{
+    BYTE data[CounterDataSize];
+    DWORD size = sizeof(data);
+    DWORD type = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, data, &size) != ERROR_SUCCESS)
+        return 0;
+    return ParseCounterValue(type, data, size, count);
+}
+
+int32_t ReleaseSharedFile(const char* path, int32_t copies)
+{
+    HKEY key = nullptr;
+    int32_t result = SharedNoCounter;
+    int32_t count = 0;
+    if (!NewShell)
+        return SharedNoCounter;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
+        return SharedNoCounter;
+    if (QueryCounter(key, path, &count) && count > 0) {
+        int32_t n = LoweredCount(count, copies, RollbackMode);
+        if (n >= 1) {
+            // Written as REG_DWORD whatever form it had; a failed write
+            // still keeps the file.
+            DWORD value = (DWORD)n;
+            RegSetValueExA(key, path, 0, REG_DWORD, (const BYTE*)&value, sizeof(value));
+            result = SharedKeep;
+        } else {
+            char question[MessageSize];
+            char end[MessageSize];
+            GetMessageText(AppInstance, IDS_SHARED_QUESTION, question, sizeof(question));
+            GetMessageText(AppInstance, IDS_SHARED_QUESTION_END, end, sizeof(end));
+            int32_t len = FormatWithText(ProgressText, sizeof(ProgressText), question, path);
+            lstrcpynA(ProgressText + len, end, (int)sizeof(ProgressText) - len);
+            result = AskSharedQuestion() ? SharedRemove : SharedKeep;
+            // A kept file no longer has a counter either: nothing counts it.
+            RegDeleteValueA(key, path);
+        }
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+// 1 when the user aborts, 0 to go on. A silent run cannot ask: it leaves the
+// engine in place while its server runs (see ReleaseBde).
+static int32_t WaitForServerClosed(int32_t* serverRunning)
+{
+    char text[MessageSize];
+    char caption[MessageSize];
+    *serverRunning = 0;
+    while (FindWindowA("IB_Server", nullptr)) {
+        if (SilentMode) {
+            *serverRunning = 1;
+            return 0;
+        }
+        GetMessageText(AppInstance, IDS_STOP_DATABASE_SERVER, text, sizeof(text));
+        GetMessageText(AppInstance, IDS_CAPTION, caption, sizeof(caption));
+        if (WorkStarted && WizardWindow)
+            KillTimer(WizardWindow, AnimationTimerId);
+        int answer = MessageBoxA(WizardWindow, text, caption, MB_ABORTRETRYIGNORE);
+        if (WorkStarted && WizardWindow)
+            SetTimer(WizardWindow, AnimationTimerId, 150, nullptr);
+        if (answer == IDABORT)
+            return 1;
+        if (answer != IDRETRY)
+            break;
+    }
+    return 0;
+}
+
+// Removes "Software\Borland" when the engine's keys were all it held.
+static void RemoveEmptyBorlandKey()
+{
+    HKEY key = nullptr;
+    char name[256];
+    DWORD nameSize = sizeof(name);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, BorlandKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
+        return;
+    bool hasValue =
+        RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    nameSize = sizeof(name);
+    bool hasSubkey = !hasValue && RegEnumKeyExA(key, 0, name, &nameSize, nullptr, nullptr, nullptr,
+                                                nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (!hasValue && !hasSubkey)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, BorlandKey);
+}
+
+int32_t ReleaseBde()
+{
+    HKEY key = nullptr;
+    int32_t count = 0;
+    int32_t result = 0;
+    bool removeKeys = false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, BdeKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
+        return 0;
+    if (QueryCounter(key, "UseCount", &count)) {
+        if (count >= 2) {
+            // The engine keeps its count as text, whatever form it was found in.
+            char text[16];
+            int len = snprintf(text, sizeof(text), "%d", (int)(count - 1));
+            RegSetValueExA(key, "UseCount", 0, REG_SZ, (const BYTE*)text, (DWORD)len + 1);
+        } else if (count == 1) {
+            int32_t serverRunning = 0;
+            result = WaitForServerClosed(&serverRunning);
+            removeKeys = result == 0 && !serverRunning;
+        }
+    }
+    RegCloseKey(key);
+    if (removeKeys) {
+        DeleteRegistryTree(BdeKey, RootLocalMachine);
+        DeleteRegistryTree(BdeWindowsKey, RootLocalMachine);
+        RemoveEmptyBorlandKey();
+    }
+    return result;
+}

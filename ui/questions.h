@@ -1,0 +1,26 @@
+// The two question dialogs the drivers open in the middle of their work: the
+// four-answer shared-file question and the prompt for the installer's path.
+#pragma once
+#include <cstdint>
+
+// Run-wide answers of the shared-file question: the first "Yes to all" or
+// "No to all" answers every later question of the run.
+extern int32_t YesToAllShared;
+extern int32_t NoToAllShared;
+// Set by the repair driver; gives the question its repair title.
+extern int32_t RepairRunning;
+// In: the path shown in the prompt's edit field; out: the confirmed text
+// (a buffer of at least 256 bytes).
+extern char* PromptPath;
+// The installer's expected date, time and size, shown in the prompt.
+extern const char* PromptAttributes;
+
+enum { QuestionYes = 1005, QuestionNo = 1006, QuestionYesToAll = 1007, QuestionNoToAll = 1 };
+
+// Asks the question prepared in ProgressText, or answers it from the run's
+// remembered answers; a silent run is never asked and answers No.
+// 1 for Yes (remove or replace), 0 for No.
+int32_t AskSharedQuestion();
+
+// Shows the installer prompt; 1 after OK (PromptPath updated), 2 after Cancel.
+int32_t AskInstallerPath();

@@ -1,0 +1,168 @@
+#include "ui/questions.h"
+
+#include <windows.h>
+
+#include "app/run_state.h"
+#include "ui/progress.h"
+#include "ui/question_dialogs.h"
+#include "ui/questions_env.h"
+#include "ui/resources/resource.h"
+#include "ui/text_format.h"
+#include "ui/windows_win32.h"
+
+int32_t YesToAllShared;
+int32_t NoToAllShared;
+int32_t RepairRunning;
+char* PromptPath;
+const char* PromptAttributes;
+
+enum { AnimationPeriodMs = 150, MessageBufferSize = 256 };
+
+static void SetItemMessage(HWND dialog, int id, int32_t number)
+{
+    char text[MessageBufferSize];
+    GetMessageText(AppInstance, number, text, sizeof(text));
+    SetDlgItemTextA(dialog, id, text);
+}
+
+static void SetTitleMessage(HWND dialog, int32_t number)
+{
+    char text[MessageBufferSize];
+    GetMessageText(AppInstance, number, text, sizeof(text));
+    SetWindowTextA(dialog, text);
+}
+
+// Centred like the wizard, without repainting: the dialog is not yet shown.
+static void CentreOnScreen(HWND dialog)
+{
+    RECT r;
+    GetWindowRect(dialog, &r);
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    MoveWindow(dialog, (ScreenWidth - width) / 2, (ScreenHeight - height) / 2, width, height,
+               FALSE);
+}
+
+INT_PTR CALLBACK SharedDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        ScaleDialog(dialog);
+        SetDlgItemTextA(dialog, IDC_SHARED_TEXT, ProgressText);
+        SetTitleMessage(dialog, RepairRunning ? IDS_NEWER_FILE_CAPTION : IDS_SHARED_CAPTION);
+        SetItemMessage(dialog, IDC_SHARED_YES, IDS_BUTTON_YES);
+        SetItemMessage(dialog, IDC_SHARED_NO, IDS_BUTTON_NO);
+        SetItemMessage(dialog, IDC_SHARED_YES_TO_ALL, IDS_BUTTON_YES_TO_ALL);
+        SetItemMessage(dialog, IDC_SHARED_NO_TO_ALL, IDS_BUTTON_NO_TO_ALL);
+        CentreOnScreen(dialog);
+        return 1;
+    case WM_COMMAND:
+        // The id of the button is the answer; Enter gives the default
+        // button's id (No to all), Escape and the close box IDCANCEL.
+        EndDialog(dialog, (INT_PTR)LOWORD(wParam));
+        return 1;
+    }
+    return 0;
+}
+
+// Cuts text (in place) to at most limit bytes without splitting a
+// double-byte character.
+static void CutAtCharacter(char* text, int32_t limit)
+{
+    char* p = text;
+    while (*p) {
+        char* next = CharNextA(p);
+        if (next - text > limit)
+            break;
+        p = next;
+    }
+    *p = 0;
+}
+
+INT_PTR CALLBACK PromptDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        char templ[MessageBufferSize];
+        char attributes[MessageBufferSize];
+        char text[MessageBufferSize];
+        ScaleDialog(dialog);
+        SetTitleMessage(dialog, IDS_PROMPT_CAPTION);
+        GetMessageText(AppInstance, IDS_PROMPT_TEXT, templ, sizeof(templ));
+        // A long attribute text is cut, not the message around it: the
+        // question's last line introduces the edit field below it.
+        int32_t room = (int32_t)sizeof(text) - 1 - (lstrlenA(templ) - 2);
+        if (room < 0)
+            room = 0;
+        lstrcpynA(attributes, PromptAttributes ? PromptAttributes : "", sizeof(attributes));
+        CutAtCharacter(attributes, room);
+        FormatWithText(text, sizeof(text), templ, attributes);
+        SetDlgItemTextA(dialog, IDC_PROMPT_TEXT, text);
+        SetItemMessage(dialog, IDOK, IDS_BUTTON_OK);
+        SetItemMessage(dialog, IDCANCEL, IDS_BUTTON_CANCEL);
+        SetDlgItemTextA(dialog, IDC_PROMPT_PATH, PromptPath ? PromptPath : "");
+        CentreOnScreen(dialog);
+        return 1;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            if (PromptPath)
+                GetDlgItemTextA(dialog, IDC_PROMPT_PATH, PromptPath, 256);
+            EndDialog(dialog, 1);
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, 2);
+        }
+        return 1;
+    }
+    return 0;
+}
+
+// The animation would go on drawing over a modal question; it stops while
+// the question is open and starts again afterwards.
+static void PauseAnimation()
+{
+    if (WorkStarted && WizardWindow)
+        KillTimer(WizardWindow, AnimationTimerId);
+}
+
+static void ResumeAnimation()
+{
+    if (WorkStarted && WizardWindow)
+        SetTimer(WizardWindow, AnimationTimerId, AnimationPeriodMs, nullptr);
+}
+
+int32_t AskSharedQuestion()
+{
+    if (SilentMode || NoToAllShared)
+        return 0;
+    if (YesToAllShared)
+        return 1;
+    PauseAnimation();
+    INT_PTR answer =
+        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_SHARED), WizardWindow, SharedDlg, 0);
+    ResumeAnimation();
+    if (WizardWindow)
+        SetFocus(WizardWindow);
+    if (answer == QuestionNoToAll)
+        NoToAllShared = 1;
+    if (answer == QuestionYesToAll) {
+        YesToAllShared = 1;
+        answer = QuestionYes;
+    }
+    return answer == QuestionYes ? 1 : 0;
+}
+
+int32_t AskInstallerPath()
+{
+    if (SilentMode)
+        return 2;
+    PauseAnimation();
+    INT_PTR answer =
+        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), WizardWindow, PromptDlg, 0);
+    ResumeAnimation();
+    if (WizardWindow)
+        SetFocus(WizardWindow);
+    // A dialog that could not be shown is a Cancel: the caller asks again
+    // after anything else, which would never end.
+    return answer == 1 ? 1 : 2;
+}
