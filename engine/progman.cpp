@@ -142,6 +142,12 @@ static char* ReadQuoted(char* p, char* out)
     return p + n + 1;
 }
 
+int32_t DescribesGroup(const char* text, const char* name)
+{
+    char group[ProgmanNameSize];
+    return ReadQuoted((char*)text, group) && CompareNoCase(group, name) == 0;
+}
+
 void FormatProgmanCommand(char* command, const char* form, const char* name)
 {
     char quoted[ProgmanNameSize + 2];

@@ -41,6 +41,9 @@ typedef void (*ProgmanSender)(const char* command);
 char* CopyGroupList(const char* data, uint32_t got, uint32_t total);
 char* CopyGroupDescription(const char* data, uint32_t got, uint32_t total);
 
+// 1 when the first line of text names group name (without regard to case).
+int32_t DescribesGroup(const char* text, const char* name);
+
 // Puts a description into the next free entry of GroupTexts. Returns 0, or 1
 // when the table is full and the text was dropped.
 int32_t AddGroupText(char* text);

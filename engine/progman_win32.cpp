@@ -24,13 +24,17 @@ static HDDEDATA CALLBACK ProgmanCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, 
 // Requests item and returns its data handle, or none. The caller frees it.
 static HDDEDATA RequestItem(const char* item)
 {
-    HDDEDATA data = nullptr;
     HSZ name = DdeCreateStringHandleA(DdeInstance, item, CP_WINANSI);
-    if (name) {
-        data = DdeClientTransaction(nullptr, 0, ProgmanConversation, name, CF_TEXT, XTYP_REQUEST,
-                                    RequestTimeout, nullptr);
-        DdeFreeStringHandle(DdeInstance, name);
-    }
+    if (!name)
+        return nullptr;
+    HDDEDATA data = DdeClientTransaction(nullptr, 0, ProgmanConversation, name, CF_TEXT,
+                                         XTYP_REQUEST, RequestTimeout, nullptr);
+    // Wine's DDE follows a request's data with an acknowledgement that the
+    // next synchronous transaction would take for its own answer, pairing
+    // every later reply with the wrong request. Serving the queue now lets
+    // DDE drop it.
+    PumpMessages(0);
+    DdeFreeStringHandle(DdeInstance, name);
     return data;
 }
 
@@ -59,8 +63,12 @@ static void ReadGroups()
         if (!got)
             continue;
         HDDEDATA group = RequestItem(name);
-        if (group)
-            AddGroupText(TakeReply(group, 0));
+        if (!group)
+            continue;
+        char* text = TakeReply(group, 0);
+        // A reply about some other group is not this group's contents.
+        if (DescribesGroup(text, name))
+            AddGroupText(text);
     }
 }
 

@@ -180,6 +180,14 @@ TEST_F(ProgmanText, LongNamesAreNeverCut)
     EXPECT_EQ("[ShowGroup(\"" + name255 + "\",2)]", std::string(command));
 }
 
+TEST_F(ProgmanText, ReplyMustDescribeTheGroupAskedFor)
+{
+    EXPECT_EQ(1, DescribesGroup("\"My App\",C:\\X.GRP\r\n", "MY APP"));
+    EXPECT_EQ(0, DescribesGroup("\"Other\"\r\n", "My App"));
+    EXPECT_EQ(0, DescribesGroup("Accessories\r\nStartUp\r\n", "Accessories"));
+    EXPECT_EQ(0, DescribesGroup("\"My App", "My App"));
+}
+
 TEST_F(ProgmanText, TableHoldsAtMost127Groups)
 {
     for (int32_t k = 0; k < GroupTextsSize - 1; k++)
