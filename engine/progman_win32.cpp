@@ -12,13 +12,23 @@ static int32_t ProgmanOpened;
 // Replies are read here before their text is copied into the pool.
 static char ReplyBuffer[ProgmanReplySize];
 
-enum { RequestTimeout = 5000, ExecuteTimeout = 1000 };
+enum { RequestTimeout = 5000, ExecuteTimeout = 1000, LateAcknowledgementWait = 20 };
 
 // The client serves nothing: every call is answered with 0.
 static HDDEDATA CALLBACK ProgmanCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR,
                                          ULONG_PTR)
 {
     return 0;
+}
+
+// Wine's DDE follows a request's data with an acknowledgement that the next
+// synchronous transaction would take for its own answer, pairing every later
+// reply with the wrong request. Waiting a moment for it and serving the queue
+// lets DDE drop it.
+static void DropLateAcknowledgement()
+{
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, LateAcknowledgementWait, QS_POSTMESSAGE);
+    PumpMessages(0);
 }
 
 // Requests item and returns its data handle, or none. The caller frees it.
@@ -29,11 +39,7 @@ static HDDEDATA RequestItem(const char* item)
         return nullptr;
     HDDEDATA data = DdeClientTransaction(nullptr, 0, ProgmanConversation, name, CF_TEXT,
                                          XTYP_REQUEST, RequestTimeout, nullptr);
-    // Wine's DDE follows a request's data with an acknowledgement that the
-    // next synchronous transaction would take for its own answer, pairing
-    // every later reply with the wrong request. Serving the queue now lets
-    // DDE drop it.
-    PumpMessages(0);
+    DropLateAcknowledgement();
     DdeFreeStringHandle(DdeInstance, name);
     return data;
 }
@@ -62,13 +68,16 @@ static void ReadGroups()
     while (!GroupTextsFull() && (got = NextGroupName(&cursor, name)) >= 0) {
         if (!got)
             continue;
-        HDDEDATA group = RequestItem(name);
-        if (!group)
-            continue;
-        char* text = TakeReply(group, 0);
-        // A reply about some other group is not this group's contents.
-        if (DescribesGroup(text, name))
-            AddGroupText(text);
+        // A reply about some other group is not this group's contents; one
+        // more request gets the right one when a reply came out of turn.
+        for (int32_t attempt = 0; attempt < 2; attempt++) {
+            HDDEDATA group = RequestItem(name);
+            char* text = group ? TakeReply(group, 0) : nullptr;
+            if (text && DescribesGroup(text, name)) {
+                AddGroupText(text);
+                break;
+            }
+        }
     }
 }
 
