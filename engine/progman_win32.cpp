@@ -104,8 +104,8 @@ void SendProgmanCommand(const char* command)
 {
     if (!ProgmanConversation)
         return;
-    HDDEDATA data = DdeCreateDataHandle(DdeInstance, (LPBYTE)command, lstrlenA(command) + 1, 0,
-                                        nullptr, 0, 0);
+    HDDEDATA data =
+        DdeCreateDataHandle(DdeInstance, (LPBYTE)command, lstrlenA(command) + 1, 0, nullptr, 0, 0);
     if (!data)
         return;
     // The data goes as a handle (size -1); the handle passes to DDE.

@@ -28,12 +28,12 @@ static IconItem Icon(const char* group, const char* name, const char* command)
 
 static char* Group(const std::string& text)
 {
-    return CopyGroupDescription(text.c_str(), (uint32_t)text.size() + 1,
-                                (uint32_t)text.size() + 1);
+    return CopyGroupDescription(text.c_str(), (uint32_t)text.size() + 1, (uint32_t)text.size() + 1);
 }
 
-class ProgmanText : public ::testing::Test {
-protected:
+class ProgmanText : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ClearGroupTexts();
@@ -52,10 +52,10 @@ TEST_F(ProgmanText, CommandLineMatchesInAnyGroupUnderAnyName)
     AddGroupText(Group("\"Tools\",C:\\T.GRP,2\r\n\"Editor\",\"C:\\APP\\ED.EXE\",,0\r\n"
                        "\"Other\",\"C:\\OTHER.EXE\",,0\r\n"));
     AddGroupText(Group("\"Elsewhere\",x\r\n\"Renamed\",\"c:\\app\\ed.exe\"\r\n"));
-    std::vector<std::string> expected = {
-        "[ShowGroup(Tools,2)]",      "[ShowGroup(Tools,1)]",      "[DeleteItem(Editor)]",
-        "[ShowGroup(Elsewhere,2)]",  "[ShowGroup(Elsewhere,1)]",  "[DeleteItem(Renamed)]",
-        "[DeleteGroup(Elsewhere)]"};
+    std::vector<std::string> expected = {"[ShowGroup(Tools,2)]",     "[ShowGroup(Tools,1)]",
+                                         "[DeleteItem(Editor)]",     "[ShowGroup(Elsewhere,2)]",
+                                         "[ShowGroup(Elsewhere,1)]", "[DeleteItem(Renamed)]",
+                                         "[DeleteGroup(Elsewhere)]"};
     EXPECT_EQ(expected, Delete(Icon("App", "Editor", "C:\\APP\\ED.EXE")));
     EXPECT_EQ('*', GroupTexts[1][0]) << "the emptied group is marked";
     EXPECT_EQ('"', GroupTexts[0][0]) << "a group with an item left is not";
@@ -65,10 +65,10 @@ TEST_F(ProgmanText, GroupAndNameMatchWhateverTheCommand)
 {
     AddGroupText(Group("\"My App\"\r\n\"Readme\",\"NOTEPAD.EXE README.TXT\"\r\n"
                        "\"Readme\",\"x\"\r\n"));
-    std::vector<std::string> expected = {
-        "[ShowGroup(My App,2)]", "[ShowGroup(My App,1)]", "[DeleteItem(Readme)]",
-        "[ShowGroup(My App,2)]", "[ShowGroup(My App,1)]", "[DeleteItem(Readme)]",
-        "[DeleteGroup(My App)]"};
+    std::vector<std::string> expected = {"[ShowGroup(My App,2)]", "[ShowGroup(My App,1)]",
+                                         "[DeleteItem(Readme)]",  "[ShowGroup(My App,2)]",
+                                         "[ShowGroup(My App,1)]", "[DeleteItem(Readme)]",
+                                         "[DeleteGroup(My App)]"};
     EXPECT_EQ(expected, Delete(Icon("MY APP", "readme", "C:\\NONE.EXE")));
     // Same name, other group: no match.
     AddGroupText(Group("\"Else\"\r\n\"Readme\",\"y\"\r\n"));
@@ -110,12 +110,12 @@ TEST_F(ProgmanText, NamesWithSeparatorsAreQuoted)
 TEST_F(ProgmanText, MalformedLinesArePassedOver)
 {
     AddGroupText(Group("\"G\"\r\n"
-                       "Loose,\"X.EXE\"\r\n"         // no opening quote
-                       "\"Open,\"X.EXE\"\r\n"        // name runs into the command
-                       "\"NoCommand\"\r\n"           // no command field
-                       "\"Spaced\", \"X.EXE\"\r\n"   // command not right after the comma
-                       "\"Unclosed\",\"X.EXE\r\n"    // command quote not closed
-                       "*\"Done\",\"X.EXE\"\r\n"));  // marked earlier
+                       "Loose,\"X.EXE\"\r\n"        // no opening quote
+                       "\"Open,\"X.EXE\"\r\n"       // name runs into the command
+                       "\"NoCommand\"\r\n"          // no command field
+                       "\"Spaced\", \"X.EXE\"\r\n"  // command not right after the comma
+                       "\"Unclosed\",\"X.EXE\r\n"   // command quote not closed
+                       "*\"Done\",\"X.EXE\"\r\n")); // marked earlier
     EXPECT_TRUE(Delete(Icon("Z", "Z", "X.EXE")).empty());
     // Lines with a quote are still items, so the group is not empty.
     EXPECT_EQ(0, MarkGroupIfEmpty(GroupTexts[0]));

@@ -53,9 +53,8 @@ bool SendOwnCommand(const char* command)
     bool acknowledged = false;
     WithConversation([&](DWORD, HCONV conversation) {
         DWORD result = 0;
-        HDDEDATA done = DdeClientTransaction((LPBYTE)command, lstrlenA(command) + 1,
-                                             conversation, nullptr, CF_TEXT, XTYP_EXECUTE,
-                                             10000, &result);
+        HDDEDATA done = DdeClientTransaction((LPBYTE)command, lstrlenA(command) + 1, conversation,
+                                             nullptr, CF_TEXT, XTYP_EXECUTE, 10000, &result);
         acknowledged = done != nullptr;
     });
     return acknowledged;
@@ -66,8 +65,8 @@ std::string RequestOwn(const char* item)
     std::string text = "(none)";
     WithConversation([&](DWORD instance, HCONV conversation) {
         HSZ name = DdeCreateStringHandleA(instance, item, CP_WINANSI);
-        HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, name, CF_TEXT,
-                                             XTYP_REQUEST, 5000, nullptr);
+        HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, name, CF_TEXT, XTYP_REQUEST,
+                                             5000, nullptr);
         if (data) {
             DWORD size = DdeGetData(data, nullptr, 0, 0);
             text.assign(size, '\0');
@@ -116,15 +115,14 @@ bool WriteTextFile(const std::string& path, const std::string& text)
     return std::fclose(f) == 0 && ok;
 }
 
-bool StartChild(const std::string& commandLine, PROCESS_INFORMATION* process,
-                const char* desktop)
+bool StartChild(const std::string& commandLine, PROCESS_INFORMATION* process, const char* desktop)
 {
     STARTUPINFOA start = {};
     start.cb = sizeof(start);
     start.lpDesktop = (LPSTR)desktop;
     std::string line = commandLine;
-    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &start, process) != 0;
+    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start,
+                          process) != 0;
 }
 
 // Where the build put the test tools, in Windows form.

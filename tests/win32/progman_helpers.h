@@ -30,8 +30,9 @@ bool WriteTextFile(const std::string& path, const std::string& text);
 bool StartChild(const std::string& commandLine, PROCESS_INFORMATION* process,
                 const char* desktop = nullptr);
 
-class StandIn {
-public:
+class StandIn
+{
+  public:
     ~StandIn() { Stop(); }
     // Writes the groups file (G/I lines), starts KPROGMAN.EXE and waits until
     // its DDE service answers.
@@ -46,7 +47,7 @@ public:
     // The items it was asked for, separated by single spaces.
     std::string Requested() const;
 
-private:
+  private:
     std::string Records(const char* kind, const char* join, bool withResult) const;
     std::string folder;
     PROCESS_INFORMATION process = {};

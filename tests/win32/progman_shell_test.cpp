@@ -158,8 +158,8 @@ TEST(WineShell, PhaseEndsCleanlyAndDeletesNothingItCannotMatch)
     HWINSTA interactive = OpenWindowStationA("WinSta0", FALSE, GENERIC_ALL);
     ASSERT_TRUE(interactive && SetProcessWindowStation(interactive));
     PROCESS_INFORMATION shell = {};
-    ASSERT_TRUE(StartChild(std::string("explorer.exe /desktop=") + KetraDesktop + ",800x600",
-                           &shell));
+    ASSERT_TRUE(
+        StartChild(std::string("explorer.exe /desktop=") + KetraDesktop + ",800x600", &shell));
     ShellRun run;
     run.ShellProcess = shell.dwProcessId;
     HANDLE worker = CreateThread(nullptr, 0, RunOnKetraDesktop, &run, 0, nullptr);
@@ -181,9 +181,8 @@ TEST(WineShell, PhaseEndsCleanlyAndDeletesNothingItCannotMatch)
                 run.KeptAfterPhase);
     std::printf("commands: item acked %d gone %d; group acked %d gone %d; unquoted comma name "
                 "acked %d gone %d; quoted acked %d gone %d; explorer ended by itself %d\n",
-                run.ItemCommand, run.ItemGone, run.GroupCommand, run.GroupGone,
-                run.UnquotedCommand, run.UnquotedGone, run.QuotedCommand, run.QuotedGone,
-                shellEnded);
+                run.ItemCommand, run.ItemGone, run.GroupCommand, run.GroupGone, run.UnquotedCommand,
+                run.UnquotedGone, run.QuotedCommand, run.QuotedGone, shellEnded);
     std::printf("folder windows opened by ShowGroup: %d, not closed by WM_CLOSE: %d\n",
                 (int)run.FolderWindows.size(), run.FolderWindowsLeft);
     ASSERT_TRUE(finished);

@@ -54,8 +54,9 @@ static void RunPhase(uint16_t threshold)
         CloseProgramManager();
 }
 
-class Progman : public ::testing::Test {
-protected:
+class Progman : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ResetProgramManager();

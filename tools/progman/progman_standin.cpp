@@ -79,7 +79,8 @@ static bool LoadGroups(const char* path)
         } else if (line.size() > 2 && line[0] == 'I' && tab == 1 && !Groups.empty()) {
             size_t second = line.find('\t', 2);
             Item item;
-            item.Name = line.substr(2, second == std::string::npos ? std::string::npos : second - 2);
+            item.Name =
+                line.substr(2, second == std::string::npos ? std::string::npos : second - 2);
             if (second != std::string::npos)
                 item.Command = line.substr(second + 1);
             Groups.back().Items.push_back(item);
@@ -114,8 +115,8 @@ static std::string GroupList()
 
 static std::string Describe(const Group& g)
 {
-    std::string text = "\"" + g.Name + "\",C:\\WINDOWS\\GROUP.GRP," +
-                       std::to_string(g.Items.size()) + ",1\r\n";
+    std::string text =
+        "\"" + g.Name + "\",C:\\WINDOWS\\GROUP.GRP," + std::to_string(g.Items.size()) + ",1\r\n";
     for (const Item& i : g.Items)
         text += "\"" + i.Name + "\",\"" + i.Command + "\",C:\\," + i.Command + ",0,0,0,0,0\r\n";
     return text;
@@ -262,8 +263,8 @@ static HDDEDATA Answer(HSZ topic, HSZ item)
                                CF_TEXT, 0);
 }
 
-static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item,
-                                  HDDEDATA data, ULONG_PTR, ULONG_PTR)
+static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA data,
+                                  ULONG_PTR, ULONG_PTR)
 {
     switch (type) {
     case XTYP_CONNECT:
