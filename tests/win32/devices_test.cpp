@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/run_state.h"
+#include "log/reader.h"
 #include "engine/engine_env.h"
 #include "engine/registration.h"
 #include "tests/win32/test_support.h"

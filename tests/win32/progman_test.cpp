@@ -17,13 +17,6 @@
 #include "log/pool.h"
 #include "tests/win32/progman_helpers.h"
 
-// The background window's globals, which the progress display uses; the
-// tests run without those windows.
-HWND MainWindow;
-HWND StartupWindow;
-HWND WizardWindow;
-volatile int32_t TimerWaiting;
-
 static void AddIcon(const char* group, const char* name, const char* command,
                     uint16_t installation = 1, int32_t selected = 1)
 {
