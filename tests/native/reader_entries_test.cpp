@@ -334,12 +334,15 @@ TEST(ReaderLists, ListsGrowPastTheirCapacity)
 {
     FreshRun();
     std::string log = LogText({LOG_HEAD});
-    for (int i = 0; i < SystemFileListCapacity + 10; i++)
-        log += "Create Service: S" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < RegValueListCapacity + 10; i++)
+        log += "RegDB Key: K" + std::to_string(i) + "\r\nRegDB Val: v\r\n";
     ASSERT_EQ(0, ReadText(log));
-    ASSERT_EQ(SystemFileListCapacity + 10, ServiceList.Count);
-    EXPECT_STREQ("S0", At<ServiceItem>(ServiceList, 0)->Name);
-    EXPECT_STREQ("S16009", At<ServiceItem>(ServiceList, ServiceList.Count - 1)->Name);
+    ASSERT_EQ(RegValueListCapacity + 10, RegValueList.Count);
+    ASSERT_EQ(RegValueListCapacity + 10, RegLogList.Count);
+    EXPECT_STREQ("K0", At<RegValueItem>(RegValueList, 0)->Key);
+    EXPECT_STREQ("K48009", At<RegValueItem>(RegValueList, RegValueList.Count - 1)->Key);
+    EXPECT_EQ(RegValueList.Items[RegValueList.Count - 1],
+              At<RegLogEntry>(RegLogList, RegLogList.Count - 1)->Item);
 }
 
 TEST(ReaderLists, ManyInstallationsKeepTheirSources)
