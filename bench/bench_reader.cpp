@@ -102,7 +102,7 @@ struct Figures {
 };
 
 // Runs one read in a child process; its peak memory is the child's alone.
-static Figures RunOnce(int entries, bool sorted)
+static Figures RunOnce(int entries, bool sorted, bool missing = false)
 {
     int pipeFds[2];
     Figures figures = {0, 0};
@@ -116,6 +116,8 @@ static Figures RunOnce(int entries, bool sorted)
         ResetTableHost();
         TableHost.LogInMemory = 1;
         TableHost.LogData.swap(log);
+        if (missing)
+            TableHost.ExistsMode = ExistsNone;
         char folder[260];
         auto start = std::chrono::steady_clock::now();
         int result = ReadInstallLogWith(&TableReaderHost, "C:\\Program Files\\Bench\\INSTALL.LOG", folder);
@@ -137,8 +139,30 @@ static Figures RunOnce(int entries, bool sorted)
     return figures;
 }
 
-int main()
+// bench_reader --write DIR writes the generated logs instead, so that the
+// Windows build (logview.exe under Wine) can be timed on the same input.
+static int WriteLogs(const char* dir)
 {
+    for (int entries : {1000, 10000, 100000}) {
+        for (bool sorted : {false, true}) {
+            std::string path = std::string(dir) + "/bench_" + std::to_string(entries) +
+                               (sorted ? "_sorted" : "_random") + ".log";
+            std::string log = MakeLog(entries, sorted);
+            FILE* file = std::fopen(path.c_str(), "wb");
+            if (!file)
+                return 1;
+            std::fwrite(log.data(), 1, log.size(), file);
+            std::fclose(file);
+            std::printf("%s\n", path.c_str());
+        }
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::string(argv[1]) == "--write")
+        return WriteLogs(argv[2]);
     std::printf("%-8s %-7s %10s %14s %10s\n", "entries", "order", "seconds", "entries/s", "peak MB");
     double random100k = 0, sorted100k = 0;
     for (int entries : {1000, 10000, 100000}) {
@@ -150,6 +174,10 @@ int main()
                 (sorted ? sorted100k : random100k) = f.seconds;
         }
     }
+    // A log whose files are all gone already: every file among the missing.
+    Figures gone = RunOnce(100000, false, true);
+    std::printf("%-8d %-7s %10.4f %14.0f %10.1f\n", 100000, "missing", gone.seconds,
+                gone.seconds > 0 ? 100000 / gone.seconds : 0.0, gone.peakKb / 1024.0);
     if (random100k > 0)
         std::printf("sorted/random at 100000 entries: %.2f (floor to keep: 2.00)\n", sorted100k / random100k);
     return 0;

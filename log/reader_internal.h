@@ -28,8 +28,8 @@ struct ReaderState {
     char SystemFolderPath[260];
     char Win32sFolder[260];
     char* ApplicationFolderOut;
-    // FileList records whose stored path holds a short-name mark: the only
-    // ones whose long form may differ from the stored text.
+    // FileList and SystemFileList records whose stored path holds a
+    // short-name mark: the only ones whose long form may differ from it.
     ItemList TildeFiles;
 };
 extern ReaderState Reader;

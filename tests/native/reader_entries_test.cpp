@@ -127,6 +127,27 @@ TEST(ReaderFiles, MissingFloppyAndPerUserLinks)
         << "a common link is not per-user (missing here)";
 }
 
+TEST(ReaderFiles, MissingAndSystemFilesMergeWhateverTheCase)
+{
+    FreshRun();
+    TableHost.ExistsMode = ExistsFromTable;
+    TableHost.Existing = {"C:\\WINDOWS\\SYSTEM\\S.DLL", "c:\\windows\\system\\s.dll"};
+    std::string log = LogText({LOG_HEAD});
+    for (int i = 0; i < 300; i++)
+        log += "File Copy: C:\\GONE\\F" + std::to_string(i) + ".EXE|a\r\n";
+    log += LogText({"*** 2", "File Copy: c:\\gone\\f7.exe|b", "File Copy: C:\\WINDOWS\\SYSTEM\\S.DLL",
+                    "File Copy: c:\\windows\\system\\s.dll", "Add Device: C:\\Windows\\System\\S.dll"});
+    ASSERT_EQ(0, ReadText(log));
+    ASSERT_EQ(300, MissingFileList.Count);
+    FileRecord* seven = At<FileRecord>(MissingFileList, 7);
+    EXPECT_STREQ("C:\\GONE\\F7.EXE", seven->Path);
+    EXPECT_STREQ("b", seven->RepairData);
+    EXPECT_EQ(2, seven->LastInstallation);
+    ASSERT_EQ(1, SystemFileList.Count);
+    EXPECT_EQ(2, At<FileRecord>(SystemFileList, 0)->CountedCopies);
+    EXPECT_EQ(2, At<FileRecord>(SystemFileList, 0)->DeviceInstallation);
+}
+
 TEST(ReaderFiles, DeviceAndSelfRegisterMarkOnlyEarlierRecords)
 {
     FreshRun();
