@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TableHost.ShortNames = {{"C:\\Program Files", "C:\\PROGRA~1"}};
 
     char folder[260];
-    int result = ReadInstallLogWith(&TableReaderHost, "C:\\Program Files\\App\\INSTALL.LOG", folder);
+    int result =
+        ReadInstallLogWith(&TableReaderHost, "C:\\Program Files\\App\\INSTALL.LOG", folder);
 
     // Whatever the input, every record must hold terminated texts.
     if (std::memchr(folder, 0, sizeof(folder)) == nullptr)

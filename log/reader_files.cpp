@@ -33,9 +33,9 @@ static FileRecord* FindOrAddFile(ItemList* list, const char* path, int32_t* crea
 {
     ItemListReserve(list);
     void** slot = &list->Items[list->Count];
-    FileRecord* found = (FileRecord*)IndexFindOrInsert(slot, &list->IndexRoot, sizeof(FileRecord),
-                                                       list->Count, path, nullptr, nullptr,
-                                                       &FileIndexLayout);
+    FileRecord* found =
+        (FileRecord*)IndexFindOrInsert(slot, &list->IndexRoot, sizeof(FileRecord), list->Count,
+                                       path, nullptr, nullptr, &FileIndexLayout);
     *created = found == nullptr;
     if (found)
         return found;

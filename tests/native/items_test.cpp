@@ -22,7 +22,8 @@ TEST(CompareFromEnd, OrdersFromTheLastCharacter)
     EXPECT_LT(CompareFromEnd("\xE4", "a"), 0);
 }
 
-namespace {
+namespace
+{
 
 int Depth(void* node)
 {
@@ -38,9 +39,9 @@ FileRecord* Insert(const char* path, bool* created)
 {
     ItemListReserve(&FileList);
     void** slot = &FileList.Items[FileList.Count];
-    FileRecord* found = (FileRecord*)IndexFindOrInsert(slot, &FileList.IndexRoot,
-                                                       sizeof(FileRecord), FileList.Count, path,
-                                                       nullptr, nullptr, &FileIndexLayout);
+    FileRecord* found =
+        (FileRecord*)IndexFindOrInsert(slot, &FileList.IndexRoot, sizeof(FileRecord),
+                                       FileList.Count, path, nullptr, nullptr, &FileIndexLayout);
     *created = found == nullptr;
     if (found)
         return found;
@@ -70,9 +71,9 @@ TEST(ItemIndex, FoundOrInsertedContract)
     // A pure lookup inserts nothing.
     EXPECT_EQ(b, IndexFindOrInsert(nullptr, &FileList.IndexRoot, sizeof(FileRecord), FileList.Count,
                                    "C:\\APP\\B.DLL", nullptr, nullptr, &FileIndexLayout));
-    EXPECT_EQ(nullptr, IndexFindOrInsert(nullptr, &FileList.IndexRoot, sizeof(FileRecord),
-                                         FileList.Count, "C:\\APP\\C.DLL", nullptr, nullptr,
-                                         &FileIndexLayout));
+    EXPECT_EQ(nullptr,
+              IndexFindOrInsert(nullptr, &FileList.IndexRoot, sizeof(FileRecord), FileList.Count,
+                                "C:\\APP\\C.DLL", nullptr, nullptr, &FileIndexLayout));
     EXPECT_EQ(2, FileList.Count);
 
     // Three keys: the second and third are compared without regard to case.
@@ -125,8 +126,8 @@ TEST(ItemIndex, SortedKeysKeepTheTreeShallow)
         std::snprintf(key, sizeof(key), "KEY%07d", i);
         EXPECT_EQ(IniEntryList.Items[i],
                   IndexFindOrInsert(nullptr, &IniEntryList.IndexRoot, sizeof(IniEntry),
-                                    IniEntryList.Count, "c:\\windows\\product.ini", "SECTION",
-                                    key, &IniEntryIndexLayout))
+                                    IniEntryList.Count, "c:\\windows\\product.ini", "SECTION", key,
+                                    &IniEntryIndexLayout))
             << key;
     }
     PoolFreeAll();
