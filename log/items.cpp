@@ -35,8 +35,11 @@ const IndexLayout RegRestoreIndexLayout = {(int32_t)offsetof(RegRestoreItem, Key
 
 static void CreateList(ItemList* list, int32_t capacity)
 {
+    // Slots past Count are never read, so only the sources, which are
+    // indexed by installation number, need clearing.
     list->Items = (void**)PoolAlloc(capacity * (int32_t)sizeof(void*));
-    std::memset(list->Items, 0, (size_t)capacity * sizeof(void*));
+    if (list == &InstallationSources)
+        std::memset(list->Items, 0, (size_t)capacity * sizeof(void*));
     list->Count = 0;
     list->Capacity = capacity;
     list->IndexRoot = nullptr;
@@ -70,7 +73,8 @@ static void GrowList(ItemList* list, int32_t needed)
     while (capacity < needed)
         capacity *= 2;
     void** items = (void**)PoolAlloc(capacity * (int32_t)sizeof(void*));
-    std::memset(items, 0, (size_t)capacity * sizeof(void*));
+    if (list == &InstallationSources)
+        std::memset(items, 0, (size_t)capacity * sizeof(void*));
     if (list->Count > 0 && list->Items)
         std::memcpy(items, list->Items, (size_t)list->Count * sizeof(void*));
     list->Items = items;

@@ -24,7 +24,8 @@ int32_t ReadLine(char* out, int32_t n, int32_t file, int32_t keepEmpty)
         if (LineBuffer.Position >= LineBuffer.Fill) {
             LineBuffer.BytesBefore += LineBuffer.Position;
             LineBuffer.Position = 0;
-            int32_t got = LineBuffer.Read ? LineBuffer.Read(file, LineBuffer.Data, LineBlockSize) : 0;
+            int32_t got =
+                LineBuffer.Read ? LineBuffer.Read(file, LineBuffer.Data, LineBlockSize) : 0;
             if (got > LineBlockSize)
                 got = LineBlockSize;
             LineBuffer.Fill = got > 0 ? got : 0;

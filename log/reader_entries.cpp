@@ -115,10 +115,9 @@ int32_t HandleRegistryValue()
     entry->Type = type;
     ItemListReserve(&RegValueList);
     void** slot = &RegValueList.Items[RegValueList.Count];
-    RegValueItem* item =
-        (RegValueItem*)IndexFindOrInsert(slot, &RegValueList.IndexRoot, sizeof(RegValueItem),
-                                         RegValueList.Count, key, name, rootText,
-                                         &RegValueIndexLayout);
+    RegValueItem* item = (RegValueItem*)IndexFindOrInsert(
+        slot, &RegValueList.IndexRoot, sizeof(RegValueItem), RegValueList.Count, key, name,
+        rootText, &RegValueIndexLayout);
     if (!item) {
         item = (RegValueItem*)*slot;
         CopyField(item->Key, PathSize, key);
@@ -170,8 +169,7 @@ int32_t HandleIniNew()
     if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI File: "))
         return HandleCurrent;
     CopyConverted(path, PathSize, TextAfter(Reader.Line, 10));
-    if (!OnRemovableFloppy(path) &&
-        !(Reader.Host->PathMissing && Reader.Host->PathMissing(path))) {
+    if (!OnRemovableFloppy(path) && !(Reader.Host->PathMissing && Reader.Host->PathMissing(path))) {
         IniFileItem* found = nullptr;
         for (int32_t i = 0; i < IniFileList.Count && !found; i++) {
             IniFileItem* item = (IniFileItem*)IniFileList.Items[i];

@@ -9,51 +9,45 @@
 
 enum { FileCopyKind = 0, ShellLinkKind = 1, FileOverwriteKind = 2 };
 
-static FileRecord* ScanFiles(ItemList* list, const char* path)
+// All three file lists are indexed by path. The program's own lists of
+// files in the system folders and of missing files can grow as large as the
+// main list (a log whose files are already gone puts every file among the
+// missing ones), so a scan per line would make reading quadratic.
+static FileRecord* FindFile(ItemList* list, const char* path)
 {
-    for (int32_t i = 0; i < list->Count; i++) {
-        FileRecord* record = (FileRecord*)list->Items[i];
-        if (EqualsNoCase(record->Path, path))
-            return record;
-    }
-    return nullptr;
+    if (list->Count == 0)
+        return nullptr;
+    return (FileRecord*)IndexFindOrInsert(nullptr, &list->IndexRoot, sizeof(FileRecord),
+                                          list->Count, path, nullptr, nullptr, &FileIndexLayout);
 }
 
 static FileRecord* FindInFileList(const char* path)
 {
-    if (FileList.Count == 0)
-        return nullptr;
-    return (FileRecord*)IndexFindOrInsert(nullptr, &FileList.IndexRoot, sizeof(FileRecord),
-                                          FileList.Count, path, nullptr, nullptr,
-                                          &FileIndexLayout);
+    return FindFile(&FileList, path);
 }
 
-static void ClearFileRecord(FileRecord* record)
+// Finds the record of path or makes a new one with empty fields (apart
+// from its links and path); *created tells which. The caller fills a new
+// record before the next lookup.
+static FileRecord* FindOrAddFile(ItemList* list, const char* path, int32_t* created)
 {
+    ItemListReserve(list);
+    void** slot = &list->Items[list->Count];
+    FileRecord* found =
+        (FileRecord*)IndexFindOrInsert(slot, &list->IndexRoot, sizeof(FileRecord), list->Count,
+                                       path, nullptr, nullptr, &FileIndexLayout);
+    *created = found == nullptr;
+    if (found)
+        return found;
+    FileRecord* record = (FileRecord*)*slot;
     void* greater = record->Greater;
     void* lesser = record->Lesser;
     std::memset(record, 0, sizeof(*record));
     record->Greater = greater;
     record->Lesser = lesser;
-}
-
-// Path is already converted and cut to its field.
-static void AppendMissing(const char* path, const char* repairData, const char* linkInfo)
-{
-    FileRecord* record = (FileRecord*)PoolAlloc(sizeof(FileRecord));
-    std::memset(record, 0, sizeof(*record));
     CopyField(record->Path, PathSize, path);
-    CopyField(record->RepairData, RepairDataSize, repairData);
-    record->LinkInfo = linkInfo && linkInfo[0] ? PoolText(linkInfo) : nullptr;
-    record->LastInstallation = LatestInstallation;
-    ItemListAppend(&MissingFileList, record);
-}
-
-void AddMissingFile(const char* path, const char* repairData, const char* linkInfo)
-{
-    char converted[PathSize];
-    CopyConverted(converted, PathSize, path ? path : "");
-    AppendMissing(converted, repairData ? repairData : "", linkInfo);
+    list->Count++;
+    return record;
 }
 
 static void RefreshRepairData(FileRecord* record, const char* repairData, const char* linkInfo)
@@ -65,24 +59,27 @@ static void RefreshRepairData(FileRecord* record, const char* repairData, const 
 
 // A missing file, or one not recorded for removal that is in neither file
 // list: kept only for the repair. A file logged again refreshes its record.
+// Path is already converted and cut to its field.
 static void RecordMissing(const char* path, const char* repairData, const char* linkInfo)
 {
-    FileRecord* record = ScanFiles(&MissingFileList, path);
-    if (record) {
-        record->LastInstallation = LatestInstallation;
-        RefreshRepairData(record, repairData, linkInfo);
-        return;
-    }
-    AppendMissing(path, repairData, linkInfo);
+    int32_t created = 0;
+    FileRecord* record = FindOrAddFile(&MissingFileList, path, &created);
+    record->LastInstallation = LatestInstallation;
+    RefreshRepairData(record, repairData, linkInfo);
+}
+
+void AddMissingFile(const char* path, const char* repairData, const char* linkInfo)
+{
+    char converted[PathSize];
+    CopyConverted(converted, PathSize, path ? path : "");
+    RecordMissing(converted, repairData ? repairData : "", linkInfo ? linkInfo : "");
 }
 
 static void FillNewFile(FileRecord* record, const char* path, const char* backup,
                         const char* repairData, const char* linkInfo, int32_t overwrite,
                         int32_t selected)
 {
-    ClearFileRecord(record);
     uint16_t n = LatestInstallation;
-    CopyField(record->Path, PathSize, path);
     CopyField(record->BackupPath, PathSize, backup);
     CopyField(record->RepairData, RepairDataSize, repairData);
     record->LinkInfo = linkInfo[0] ? PoolText(linkInfo) : nullptr;
@@ -115,30 +112,15 @@ static void MergeFile(FileRecord* record, const char* backup, const char* repair
 static void RecordFile(const char* path, const char* backup, const char* repairData,
                        const char* linkInfo, int32_t overwrite)
 {
-    if (InSystemFolder(path)) {
-        FileRecord* found = ScanFiles(&SystemFileList, path);
-        if (found) {
-            MergeFile(found, backup, repairData, linkInfo);
-            return;
-        }
-        FileRecord* record = (FileRecord*)PoolAlloc(sizeof(FileRecord));
-        record->Greater = record->Lesser = nullptr;
-        FillNewFile(record, path, backup, repairData, linkInfo, overwrite, Reader.NonSystemMark);
-        ItemListAppend(&SystemFileList, record);
+    int32_t system = InSystemFolder(path);
+    int32_t created = 0;
+    FileRecord* record = FindOrAddFile(system ? &SystemFileList : &FileList, path, &created);
+    if (!created) {
+        MergeFile(record, backup, repairData, linkInfo);
         return;
     }
-    ItemListReserve(&FileList);
-    void** slot = &FileList.Items[FileList.Count];
-    FileRecord* found =
-        (FileRecord*)IndexFindOrInsert(slot, &FileList.IndexRoot, sizeof(FileRecord),
-                                       FileList.Count, path, nullptr, nullptr, &FileIndexLayout);
-    if (found) {
-        MergeFile(found, backup, repairData, linkInfo);
-        return;
-    }
-    FileRecord* record = (FileRecord*)*slot;
-    FillNewFile(record, path, backup, repairData, linkInfo, overwrite, 0);
-    FileList.Count++;
+    FillNewFile(record, path, backup, repairData, linkInfo, overwrite,
+                system ? Reader.NonSystemMark : 0);
     if (std::strchr(record->Path, '~'))
         ItemListAppend(&Reader.TildeFiles, record);
 }
@@ -150,7 +132,7 @@ static void RecordRepairOnly(const char* path, const char* repairData, const cha
     if (repairData[0] == 0 && linkInfo[0] == 0)
         return;
     FileRecord* found =
-        InSystemFolder(path) ? ScanFiles(&SystemFileList, path) : FindInFileList(path);
+        InSystemFolder(path) ? FindFile(&SystemFileList, path) : FindInFileList(path);
     if (found) {
         found->RepairOnlyInstallation = LatestInstallation;
         RefreshRepairData(found, repairData, linkInfo);
@@ -297,15 +279,13 @@ int32_t HandleAddDevice()
 {
     char path[PathSize];
     CopyConverted(path, PathSize, TextAfter(Reader.Line, 12));
-    // FileList holds one record per path, so the index finds the only match.
+    // Each list holds one record per path, so the index finds the only match.
     FileRecord* record = FindInFileList(path);
     if (record)
         record->DeviceInstallation = LatestInstallation;
-    for (int32_t i = 0; i < SystemFileList.Count; i++) {
-        record = (FileRecord*)SystemFileList.Items[i];
-        if (EqualsNoCase(record->Path, path))
-            record->DeviceInstallation = LatestInstallation;
-    }
+    record = FindFile(&SystemFileList, path);
+    if (record)
+        record->DeviceInstallation = LatestInstallation;
     return NextLine;
 }
 
@@ -329,13 +309,11 @@ int32_t HandleSelfRegister()
     FileRecord* record = FindInFileList(path);
     if (record)
         record->RegisterInstallation = LatestInstallation;
+    record = FindFile(&SystemFileList, path);
+    if (record)
+        record->RegisterInstallation = LatestInstallation;
     for (int32_t i = 0; i < Reader.TildeFiles.Count; i++) {
         record = (FileRecord*)Reader.TildeFiles.Items[i];
-        if (SameLongPath(record->Path, path))
-            record->RegisterInstallation = LatestInstallation;
-    }
-    for (int32_t i = 0; i < SystemFileList.Count; i++) {
-        record = (FileRecord*)SystemFileList.Items[i];
         if (SameLongPath(record->Path, path))
             record->RegisterInstallation = LatestInstallation;
     }

@@ -137,11 +137,20 @@ static void TableOemToAnsi(char* text)
         return;
     for (unsigned char* p = (unsigned char*)text; *p; p++) {
         switch (*p) {
-        case 0x81: *p = 0xFC; break; // u umlaut
-        case 0x84: *p = 0xE4; break; // a umlaut
-        case 0x94: *p = 0xF6; break; // o umlaut
-        case 0x8E: *p = 0xC4; break; // A umlaut
-        default: break;
+        case 0x81:
+            *p = 0xFC;
+            break; // u umlaut
+        case 0x84:
+            *p = 0xE4;
+            break; // a umlaut
+        case 0x94:
+            *p = 0xF6;
+            break; // o umlaut
+        case 0x8E:
+            *p = 0xC4;
+            break; // A umlaut
+        default:
+            break;
         }
     }
 }
@@ -242,8 +251,7 @@ static void TableProgress(int32_t bytesRead)
 }
 
 const ReaderHost TableReaderHost = {
-    TableOpen,      TableRead,     TableSize,      TableClose,      TablePathMissing,
-    TableRemovable, TableShared,   TableOemToAnsi, TableShellFolder, TableWindows,
-    TableSystem,    TableServices, TableCharNext,  TableConvert,    TableMessage,
-    TableRefusal,   TableCaption,  TableProgress,
+    TableOpen,     TableRead,      TableSize,        TableClose,   TablePathMissing, TableRemovable,
+    TableShared,   TableOemToAnsi, TableShellFolder, TableWindows, TableSystem,      TableServices,
+    TableCharNext, TableConvert,   TableMessage,     TableRefusal, TableCaption,     TableProgress,
 };

@@ -30,8 +30,8 @@ struct TableHostState {
     std::string WindowsFolder;
     std::string SystemFolder;
     int32_t ServicesAllowed;
-    int32_t DoubleByte;  // CharNext steps over lead bytes 0x81..0xFE
-    int32_t OemMapping;  // OemToAnsi maps a few code page 437 letters to 1252
+    int32_t DoubleByte; // CharNext steps over lead bytes 0x81..0xFE
+    int32_t OemMapping; // OemToAnsi maps a few code page 437 letters to 1252
     // Path pairs (long form, short form) for ConvertPath.
     std::vector<std::pair<std::string, std::string>> ShortNames;
 

@@ -65,8 +65,9 @@ static int32_t Win32SharedDll(const char* path)
 {
     HKEY key = nullptr;
     int32_t found = 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-                      0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
+                      KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
         BYTE data[256];
         DWORD size = sizeof(data);
         LONG result = RegQueryValueExA(key, path, nullptr, nullptr, data, &size);
@@ -122,7 +123,8 @@ static void Win32SystemFolder(char* out, int32_t size)
 
 static int32_t Win32MayChangeServices()
 {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
+    SC_HANDLE manager =
+        OpenSCManagerA(nullptr, nullptr, GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
     if (!manager)
         return 0;
     CloseServiceHandle(manager);
@@ -261,10 +263,10 @@ static void Win32ReportProgress(int32_t bytesRead)
 }
 
 const ReaderHost Win32ReaderHost = {
-    Win32Open,           Win32Read,          Win32Size,          Win32Close,
+    Win32Open,           Win32Read,           Win32Size,         Win32Close,
     Win32PathMissing,    Win32DriveRemovable, Win32SharedDll,    Win32OemToAnsi,
-    Win32ShellFolder,    Win32WindowsFolder, Win32SystemFolder,  Win32MayChangeServices,
-    Win32CharNext,       Win32ConvertPath,   Win32MessageText,   Win32ShowRefusal,
+    Win32ShellFolder,    Win32WindowsFolder,  Win32SystemFolder, Win32MayChangeServices,
+    Win32CharNext,       Win32ConvertPath,    Win32MessageText,  Win32ShowRefusal,
     Win32SetMainCaption, Win32ReportProgress,
 };
 

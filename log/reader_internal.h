@@ -7,29 +7,29 @@
 
 // What a keyword handler leaves behind.
 enum {
-    NextLine = 0,    // the line is done: the next turn reads a fresh one
+    NextLine = 0,      // the line is done: the next turn reads a fresh one
     HandleCurrent = 1, // a line was read ahead: dispatch it next
-    StopRefused = 2  // the log is refused (message shown)
+    StopRefused = 2    // the log is refused (message shown)
 };
 
 struct ReaderState {
     const ReaderHost* Host;
     int32_t File;
     char Line[LogLineSize];
-    int32_t HaveLine;      // Line holds a line (0 after the end of the file)
-    int32_t AtEnd;         // the file has no more lines
+    int32_t HaveLine; // Line holds a line (0 after the end of the file)
+    int32_t AtEnd;    // the file has no more lines
     int32_t NonSystemMark;
     int32_t NoCountMark;
     int32_t FloppyA;
     int32_t FloppyB;
     int32_t AdminChecked;
-    int32_t LastReported;  // file position last shown on the start-up bar
+    int32_t LastReported; // file position last shown on the start-up bar
     char WindowsFolder[260];
     char SystemFolderPath[260];
     char Win32sFolder[260];
     char* ApplicationFolderOut;
-    // FileList records whose stored path holds a short-name mark: the only
-    // ones whose long form may differ from the stored text.
+    // FileList and SystemFileList records whose stored path holds a
+    // short-name mark: the only ones whose long form may differ from it.
     ItemList TildeFiles;
 };
 extern ReaderState Reader;

@@ -49,12 +49,11 @@ TEST(ReaderFiles, OverwriteNeedsCounterOrBackup)
     FreshRun();
     NewShell = 1;
     TableHost.SharedDlls = {"C:\\APP\\SHARED.DLL"};
-    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "File Copy: C:\\APP\\OLD.DLL",
-                                   "File Overwrite: C:\\APP\\PLAIN.DLL",
-                                   "File Overwrite: C:\\APP\\SHARED.DLL",
-                                   "File Overwrite: C:\\APP\\BACKED.DLL", "Backup Copy: C:\\BK\\B.DLL",
-                                   "File Overwrite: C:\\APP\\DATA.DLL|1-1-2000",
-                                   "File Overwrite: C:\\APP\\OLD.DLL|refreshed"})));
+    ASSERT_EQ(0, ReadText(LogText(
+                     {LOG_HEAD, "File Copy: C:\\APP\\OLD.DLL", "File Overwrite: C:\\APP\\PLAIN.DLL",
+                      "File Overwrite: C:\\APP\\SHARED.DLL", "File Overwrite: C:\\APP\\BACKED.DLL",
+                      "Backup Copy: C:\\BK\\B.DLL", "File Overwrite: C:\\APP\\DATA.DLL|1-1-2000",
+                      "File Overwrite: C:\\APP\\OLD.DLL|refreshed"})));
     ASSERT_EQ(3, FileList.Count);
     FileRecord* old = At<FileRecord>(FileList, 0);
     EXPECT_EQ(1, old->RepairOnlyInstallation);
@@ -107,11 +106,11 @@ TEST(ReaderFiles, MissingFloppyAndPerUserLinks)
     PlatformKind = PlatformNT;
     TableHost.StartMenu = "C:\\WINNT\\Profiles\\jo\\Start Menu";
     TableHost.CommonStartMenu = "C:\\WINNT\\Profiles\\All Users\\Start Menu";
-    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "File Copy: C:\\APP\\HERE.EXE",
-                                   "File Copy: C:\\APP\\GONE.EXE", "File Copy: C:\\APP\\GONE.EXE|r2",
-                                   "File Copy: A:\\X.EXE", "Per-User ID: jo",
-                                   "Shell Link: C:\\WINNT\\Profiles\\jo\\Start Menu\\P.LNK|d",
-                                   "Shell Link: C:\\WINNT\\Profiles\\All Users\\Start Menu\\Q.LNK"})));
+    ASSERT_EQ(0, ReadText(LogText(
+                     {LOG_HEAD, "File Copy: C:\\APP\\HERE.EXE", "File Copy: C:\\APP\\GONE.EXE",
+                      "File Copy: C:\\APP\\GONE.EXE|r2", "File Copy: A:\\X.EXE", "Per-User ID: jo",
+                      "Shell Link: C:\\WINNT\\Profiles\\jo\\Start Menu\\P.LNK|d",
+                      "Shell Link: C:\\WINNT\\Profiles\\All Users\\Start Menu\\Q.LNK"})));
     EXPECT_STREQ("C:\\WINNT\\Profiles\\", ProfilesFolder);
     EXPECT_STREQ("C:\\WINNT\\Profiles\\All Users\\", CommonProfileFolder);
     ASSERT_NE(nullptr, PerUserId);
@@ -127,15 +126,38 @@ TEST(ReaderFiles, MissingFloppyAndPerUserLinks)
         << "a common link is not per-user (missing here)";
 }
 
+TEST(ReaderFiles, MissingAndSystemFilesMergeWhateverTheCase)
+{
+    FreshRun();
+    TableHost.ExistsMode = ExistsFromTable;
+    TableHost.Existing = {"C:\\WINDOWS\\SYSTEM\\S.DLL", "c:\\windows\\system\\s.dll"};
+    std::string log = LogText({LOG_HEAD});
+    for (int i = 0; i < 300; i++)
+        log += "File Copy: C:\\GONE\\F" + std::to_string(i) + ".EXE|a\r\n";
+    log += LogText(
+        {"*** 2", "File Copy: c:\\gone\\f7.exe|b", "File Copy: C:\\WINDOWS\\SYSTEM\\S.DLL",
+         "File Copy: c:\\windows\\system\\s.dll", "Add Device: C:\\Windows\\System\\S.dll"});
+    ASSERT_EQ(0, ReadText(log));
+    ASSERT_EQ(300, MissingFileList.Count);
+    FileRecord* seven = At<FileRecord>(MissingFileList, 7);
+    EXPECT_STREQ("C:\\GONE\\F7.EXE", seven->Path);
+    EXPECT_STREQ("b", seven->RepairData);
+    EXPECT_EQ(2, seven->LastInstallation);
+    ASSERT_EQ(1, SystemFileList.Count);
+    EXPECT_EQ(2, At<FileRecord>(SystemFileList, 0)->CountedCopies);
+    EXPECT_EQ(2, At<FileRecord>(SystemFileList, 0)->DeviceInstallation);
+}
+
 TEST(ReaderFiles, DeviceAndSelfRegisterMarkOnlyEarlierRecords)
 {
     FreshRun();
     TableHost.ShortNames = {{"C:\\Program Files\\Sample", "C:\\PROGRA~1\\SAMPLE"}};
-    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "Self-Register: C:\\APP\\S.DLL",
-                                   "File Copy: C:\\APP\\S.DLL", "File Copy: C:\\WINDOWS\\SYSTEM\\D.VXD",
-                                   "File Copy: C:\\PROGRA~1\\SAMPLE\\T.OCX", "*** 2",
-                                   "Self-Register: C:\\APP\\S.DLL", "Add Device: c:\\windows\\system\\d.vxd",
-                                   "Self-Register: C:\\Program Files\\Sample\\T.OCX"})));
+    ASSERT_EQ(
+        0, ReadText(LogText(
+               {LOG_HEAD, "Self-Register: C:\\APP\\S.DLL", "File Copy: C:\\APP\\S.DLL",
+                "File Copy: C:\\WINDOWS\\SYSTEM\\D.VXD", "File Copy: C:\\PROGRA~1\\SAMPLE\\T.OCX",
+                "*** 2", "Self-Register: C:\\APP\\S.DLL", "Add Device: c:\\windows\\system\\d.vxd",
+                "Self-Register: C:\\Program Files\\Sample\\T.OCX"})));
     EXPECT_EQ(2, At<FileRecord>(FileList, 0)->RegisterInstallation);
     EXPECT_EQ(2, At<FileRecord>(FileList, 1)->RegisterInstallation) << "short stored form";
     EXPECT_EQ(2, At<FileRecord>(SystemFileList, 0)->DeviceInstallation);
@@ -144,17 +166,39 @@ TEST(ReaderFiles, DeviceAndSelfRegisterMarkOnlyEarlierRecords)
 TEST(ReaderRegistry, GroupsPerUserRuleAndRepeats)
 {
     FreshRun();
-    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "RegDB Key: Software\\A", "RegDB Val: first",
-                                   "RegDB Val: second", "RegDB Root: 1", "Per-User ID: u",
-                                   "RegDB Key: Software\\B", "RegDB Val: x", "RegDB Root: 1",
-                                   "RegDB Key: Software\\C", "RegDB Val: y", "RegDB Name: N",
-                                   "RegDB Type: 3", "RegDB Root: 2", "RegDB Old: 7", "*** 2",
-                                   "RegDB Key: software\\c", "RegDB Val: z", "RegDB Name: n",
-                                   "RegDB Root: 2", "RegDB Old: 8", "RegDB Key: Software\\A",
-                                   "RegDB Val: again", "RegDB Root: 1", "RegDB Key: NoValue",
-                                   "RegDB Tree: Software\\T", "RegDB Root: 2",
-                                   "RegDB Tree: SOFTWARE\\t", "RegDB Root: 2", "RegDB Tree: Software\\T",
-                                   "RegDB Key: Bad", "RegDB Val: v", "RegDB Root: 9"})));
+    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD,
+                                   "RegDB Key: Software\\A",
+                                   "RegDB Val: first",
+                                   "RegDB Val: second",
+                                   "RegDB Root: 1",
+                                   "Per-User ID: u",
+                                   "RegDB Key: Software\\B",
+                                   "RegDB Val: x",
+                                   "RegDB Root: 1",
+                                   "RegDB Key: Software\\C",
+                                   "RegDB Val: y",
+                                   "RegDB Name: N",
+                                   "RegDB Type: 3",
+                                   "RegDB Root: 2",
+                                   "RegDB Old: 7",
+                                   "*** 2",
+                                   "RegDB Key: software\\c",
+                                   "RegDB Val: z",
+                                   "RegDB Name: n",
+                                   "RegDB Root: 2",
+                                   "RegDB Old: 8",
+                                   "RegDB Key: Software\\A",
+                                   "RegDB Val: again",
+                                   "RegDB Root: 1",
+                                   "RegDB Key: NoValue",
+                                   "RegDB Tree: Software\\T",
+                                   "RegDB Root: 2",
+                                   "RegDB Tree: SOFTWARE\\t",
+                                   "RegDB Root: 2",
+                                   "RegDB Tree: Software\\T",
+                                   "RegDB Key: Bad",
+                                   "RegDB Val: v",
+                                   "RegDB Root: 9"})));
     ASSERT_EQ(1, RegValueList.Count);
     RegValueItem* a = At<RegValueItem>(RegValueList, 0);
     EXPECT_STREQ("Software\\A", a->Key) << "root 1 is kept before the per-user line";
@@ -197,13 +241,30 @@ TEST(ReaderRegistry, OldDataBeyondItsFieldStaysAClosedList)
 TEST(ReaderIni, EntriesCreatedFilesAndRepeats)
 {
     FreshRun();
-    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "INI File: C:\\W\\A.INI", "INI Sect: S", "INI Item: K",
-                                   "INI Val: 1", "INI Old: zero", "INI New: x",
-                                   "INI File: C:\\W\\NEW.INI", "INI Sect: S", "INI Item: K",
-                                   "INI Val: v", "*** 2", "INI File: c:\\w\\a.ini", "INI Sect: s",
-                                   "INI Item: k", "INI Val: 2", "INI Old: one", "INI File: C:\\W\\A.INI",
-                                   "INI Sect: S", "Made Dir: C:\\AFTER", "INI File: C:\\W\\B.INI",
-                                   "INI Sect: S", "INI Item: K", "INI Val: last"})));
+    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD,
+                                   "INI File: C:\\W\\A.INI",
+                                   "INI Sect: S",
+                                   "INI Item: K",
+                                   "INI Val: 1",
+                                   "INI Old: zero",
+                                   "INI New: x",
+                                   "INI File: C:\\W\\NEW.INI",
+                                   "INI Sect: S",
+                                   "INI Item: K",
+                                   "INI Val: v",
+                                   "*** 2",
+                                   "INI File: c:\\w\\a.ini",
+                                   "INI Sect: s",
+                                   "INI Item: k",
+                                   "INI Val: 2",
+                                   "INI Old: one",
+                                   "INI File: C:\\W\\A.INI",
+                                   "INI Sect: S",
+                                   "Made Dir: C:\\AFTER",
+                                   "INI File: C:\\W\\B.INI",
+                                   "INI Sect: S",
+                                   "INI Item: K",
+                                   "INI Val: last"})));
     ASSERT_EQ(2, IniEntryList.Count);
     IniEntry* a = At<IniEntry>(IniEntryList, 0);
     EXPECT_STREQ("zero", a->OldValue);
@@ -218,10 +279,11 @@ TEST(ReaderIni, EntriesCreatedFilesAndRepeats)
 TEST(ReaderFolders, MadeDirContainmentAndTrees)
 {
     FreshRun();
-    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "Made Dir: C:\\A\\B", "Made Dir: C:\\A",
-                                   "Made Dir: C:\\AB", "Made Dir: C:", "Made Dir: SUB\\DIR",
-                                   "File Tree: C:\\APP\\*.*", "File Tree: C:\\APP\\*.TMP",
-                                   "Made Dir: C:\\APP", "File Tree: C:\\A\\", "Made Dir: \\\\srv\\share\\d"})));
+    ASSERT_EQ(
+        0, ReadText(LogText({LOG_HEAD, "Made Dir: C:\\A\\B", "Made Dir: C:\\A", "Made Dir: C:\\AB",
+                             "Made Dir: C:", "Made Dir: SUB\\DIR", "File Tree: C:\\APP\\*.*",
+                             "File Tree: C:\\APP\\*.TMP", "Made Dir: C:\\APP", "File Tree: C:\\A\\",
+                             "Made Dir: \\\\srv\\share\\d"})));
     // The log folder, C:\A\, C:\AB\, C:\APP\, the pattern, the share folder.
     ASSERT_EQ(6, FolderList.Count);
     FolderItem* a = At<FolderItem>(FolderList, 1);
@@ -252,7 +314,8 @@ TEST(ReaderFolders, LogFolderEntryAndApplicationFolder)
         << "widened to the outer made folder, never to a drive root";
 
     // A log in the Windows folder or a drive root adds no folder entry.
-    const char* paths[] = {"C:\\WINDOWS\\INSTALL.LOG", "C:\\INSTALL.LOG", "C:\\Windows\\SYSTEM\\X.LOG"};
+    const char* paths[] = {"C:\\WINDOWS\\INSTALL.LOG", "C:\\INSTALL.LOG",
+                           "C:\\Windows\\SYSTEM\\X.LOG"};
     for (const char* path : paths) {
         FreshRun();
         TableHost.LogData = LogText({LOG_HEAD});
@@ -334,12 +397,15 @@ TEST(ReaderLists, ListsGrowPastTheirCapacity)
 {
     FreshRun();
     std::string log = LogText({LOG_HEAD});
-    for (int i = 0; i < SystemFileListCapacity + 10; i++)
-        log += "Create Service: S" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < RegValueListCapacity + 10; i++)
+        log += "RegDB Key: K" + std::to_string(i) + "\r\nRegDB Val: v\r\n";
     ASSERT_EQ(0, ReadText(log));
-    ASSERT_EQ(SystemFileListCapacity + 10, ServiceList.Count);
-    EXPECT_STREQ("S0", At<ServiceItem>(ServiceList, 0)->Name);
-    EXPECT_STREQ("S16009", At<ServiceItem>(ServiceList, ServiceList.Count - 1)->Name);
+    ASSERT_EQ(RegValueListCapacity + 10, RegValueList.Count);
+    ASSERT_EQ(RegValueListCapacity + 10, RegLogList.Count);
+    EXPECT_STREQ("K0", At<RegValueItem>(RegValueList, 0)->Key);
+    EXPECT_STREQ("K48009", At<RegValueItem>(RegValueList, RegValueList.Count - 1)->Key);
+    EXPECT_EQ(RegValueList.Items[RegValueList.Count - 1],
+              At<RegLogEntry>(RegLogList, RegLogList.Count - 1)->Item);
 }
 
 TEST(ReaderLists, ManyInstallationsKeepTheirSources)

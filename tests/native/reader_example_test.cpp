@@ -11,16 +11,15 @@ TEST(ReaderExample, SampleEditorLogGivesEveryRecord)
     FreshRun();
     TableHost.ShortNames = {{"C:\\Program Files", "C:\\PROGRA~1"},
                             {"C:\\Program Files\\Sample", "C:\\PROGRA~1\\SAMPLE"}};
-    ASSERT_EQ(0, ReadText(LogText({"*** Installation log", "Title: Sample Editor Installation",
-                                   "Source: C:\\DOWNLOAD\\SETUP.EXE",
-                                   "Made Dir: C:\\Program Files\\Sample",
-                                   "File Copy: C:\\Program Files\\Sample\\EDIT.EXE",
-                                   "Non-System File:", "File Copy: C:\\WINDOWS\\SYSTEM\\SAMPLE.DLL",
-                                   "Backup Copy: C:\\Program Files\\Sample\\BACKUP\\SAMPLE.DLL",
-                                   "RegDB Key: Software\\Sample", "RegDB Val: 1.0",
-                                   "RegDB Name: Version", "RegDB Root: 2",
-                                   "INI File: C:\\WINDOWS\\WIN.INI", "INI Sect: Extensions",
-                                   "INI Item: smp", "INI Val: EDIT.EXE ^.smp"})));
+    ASSERT_EQ(0, ReadText(LogText(
+                     {"*** Installation log", "Title: Sample Editor Installation",
+                      "Source: C:\\DOWNLOAD\\SETUP.EXE", "Made Dir: C:\\Program Files\\Sample",
+                      "File Copy: C:\\Program Files\\Sample\\EDIT.EXE",
+                      "Non-System File:", "File Copy: C:\\WINDOWS\\SYSTEM\\SAMPLE.DLL",
+                      "Backup Copy: C:\\Program Files\\Sample\\BACKUP\\SAMPLE.DLL",
+                      "RegDB Key: Software\\Sample", "RegDB Val: 1.0", "RegDB Name: Version",
+                      "RegDB Root: 2", "INI File: C:\\WINDOWS\\WIN.INI", "INI Sect: Extensions",
+                      "INI Item: smp", "INI Val: EDIT.EXE ^.smp"})));
 
     EXPECT_EQ(0, TableHost.Refusals);
     EXPECT_STREQ("Sample Editor", ProductTitle);
@@ -188,11 +187,10 @@ TEST(ReaderHeader, TitleRulesAndTitleSearch)
 TEST(ReaderHeader, HeaderValuesAndInstallations)
 {
     FreshRun();
-    std::string log = LogText({"*** first", "Title: P", "Source: C:\\ONE\\SETUP.EXE",
-                               "Manufacturer: Maker", "Product: Prod", "Version Number: 1.2",
-                               "Serial Number: 42", "Uninstall MIF: P.MIF",
-                               "Delete in-use files: On", "System Restore: Enabled",
-                               "SubSystem: Base Tools"});
+    std::string log = LogText(
+        {"*** first", "Title: P", "Source: C:\\ONE\\SETUP.EXE", "Manufacturer: Maker",
+         "Product: Prod", "Version Number: 1.2", "Serial Number: 42", "Uninstall MIF: P.MIF",
+         "Delete in-use files: On", "System Restore: Enabled", "SubSystem: Base Tools"});
     size_t second = log.size();
     log += LogText({"***  second (ANSI)", "Source: C:\\TWO\\SETUP.EXE|01-02-2000", "Source: X",
                     "Delete in-use files: Of", "Manufacturer: Later"});
@@ -215,7 +213,8 @@ TEST(ReaderHeader, HeaderValuesAndInstallations)
 
     // "Delete in-use files: " with anything else leaves the flag.
     FreshRun();
-    EXPECT_EQ(0, ReadText(LogText({LOG_HEAD, "Delete in-use files: on", "Delete in-use files: ?"})));
+    EXPECT_EQ(0,
+              ReadText(LogText({LOG_HEAD, "Delete in-use files: on", "Delete in-use files: ?"})));
     EXPECT_EQ(1, DeleteInUseFiles);
 }
 
@@ -225,7 +224,8 @@ TEST(ReaderHeader, OffsetOfLatestInstallationWithOddLineEnds)
     // recorded offset must still be where that line starts, since a
     // roll-back cuts the log there.
     FreshRun();
-    std::string log = "*** a\rTitle: T\r" + std::string("Product: ") + std::string(3000, 'x') + "\r";
+    std::string log =
+        "*** a\rTitle: T\r" + std::string("Product: ") + std::string(3000, 'x') + "\r";
     size_t second = log.size();
     log += "*** b\r";
     EXPECT_EQ(0, ReadText(log));

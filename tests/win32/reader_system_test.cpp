@@ -13,7 +13,8 @@
 #include "log/reader.h"
 #include "log/reader_host_win32.h"
 
-namespace {
+namespace
+{
 
 std::string RefusalSeen;
 
@@ -30,8 +31,9 @@ ReaderHost QuietHost()
     return host;
 }
 
-class ReaderSystem : public ::testing::Test {
-protected:
+class ReaderSystem : public ::testing::Test
+{
+  protected:
     std::string dir;
 
     void SetUp() override
@@ -93,8 +95,8 @@ TEST_F(ReaderSystem, OverwrittenSharedDllCountsAsCopy)
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
               RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                              "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0, nullptr,
-                              0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+                              "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     DWORD count = 1;
     RegSetValueExA(key, shared.c_str(), 0, REG_DWORD, (BYTE*)&count, sizeof(count));
     NewShell = 1;
