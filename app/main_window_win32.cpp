@@ -39,8 +39,12 @@ BOOL CreateMainWindows(HINSTANCE instance)
     MainWindow = window;
     if (CommandLineTitle)
         SetWindowTextA(MainWindow, CommandLineTitle);
-    if (!quiet && !NoBackground)
+    if (!quiet && !NoBackground) {
         ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
+        // Shown last, the backdrop would cover the start-up window.
+        if (StartupWindow)
+            SetWindowPos(StartupWindow, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
     UpdateWindow(MainWindow);
     return TRUE;
 }

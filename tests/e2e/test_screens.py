@@ -1,0 +1,84 @@
+"""Screenshots of what a user sees at start-up: the gradient background and
+the start-up window in front of it. The PNG files go to <build>/screens."""
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+import ketra
+
+SCREENS = os.path.join(ketra.BUILD, "screens")
+
+
+def display():
+    with open(os.path.join(ketra.BUILD, "wine", "display")) as f:
+        return f.read().strip()
+
+
+def pixel(png, x, y):
+    """(red, green, blue) of one pixel of a PNG."""
+    fmt = " ".join("%%[fx:int(255*p{%d,%d}.%s)]" % (x, y, c) for c in "rgb")
+    out = subprocess.check_output(["convert", png, "-format", fmt, "info:"])
+    return tuple(int(v) for v in out.split())
+
+
+class Screens(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        # Without a window manager on the display, Wine draws the frames and
+        # places maximised windows itself only when it manages them.
+        ketra.run("reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+
+    @classmethod
+    def tearDownClass(cls):
+        ketra.run("reg", "delete", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/f")
+
+    def setUp(self):
+        os.makedirs(SCREENS, exist_ok=True)
+        self.dir = ketra.unix("C:\\e2e screens")
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        shutil.copy(ketra.PROGRAM, os.path.join(self.dir, "UNKETRA32.EXE"))
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def shoot(self, name, settings):
+        ketra.write_ini(os.path.join(self.dir, "UNKETRA32.INI"), {"Settings": settings})
+        proc = ketra.start("C:\\e2e screens\\UNKETRA32.EXE", "C:\\APP\\INSTALL.LOG",
+                           env={"KETRA_HOLD_MS": "6000"})
+        try:
+            time.sleep(4)
+            png = os.path.join(SCREENS, name)
+            subprocess.check_call(["import", "-display", display(), "-window", "root", png])
+        finally:
+            self.assertEqual(0, proc.wait(timeout=60))
+        return png
+
+    def test_gradient_background_with_start_up_window(self):
+        png = self.shoot("startup_gradient.png", {"No Background": "0"})
+        width, height = [int(v) for v in subprocess.check_output(
+            ["identify", "-format", "%w %h", png]).split()]
+        # Default colours: blue at the top fading to black at the bottom.
+        top = pixel(png, 5, 40)
+        bottom = pixel(png, 5, height - 3)
+        self.assertTrue(top[2] > 200 and top[0] < 20 and top[1] < 20, "top is %s" % (top,))
+        self.assertTrue(max(bottom) < 20, "bottom is %s" % (bottom,))
+        # The start-up window sits in the centre, in the button face colour.
+        centre = pixel(png, width // 2, height // 2)
+        self.assertTrue(min(centre) > 150, "centre is %s" % (centre,))
+
+    def test_start_up_window_alone(self):
+        # Character set 134 (GB2312) for the Chinese texts of the string table.
+        png = self.shoot("startup_window.png", {"No Background": "1", "Font Character Set": "134"})
+        width, height = [int(v) for v in subprocess.check_output(
+            ["identify", "-format", "%w %h", png]).split()]
+        centre = pixel(png, width // 2, height // 2)
+        corner = pixel(png, 5, height - 3)
+        self.assertTrue(min(centre) > 150, "centre is %s" % (centre,))
+        self.assertNotEqual(centre, corner, "nothing was drawn in the centre")
+
+
+if __name__ == "__main__":
+    unittest.main()
