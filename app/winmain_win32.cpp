@@ -2,6 +2,7 @@
 #include "app/crc_table.h"
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
+#include "app/run_sequence.h"
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "platform/system_rules.h"
@@ -33,7 +34,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     FindLogPath();
     ReadRunTexts(instance);
     HoldForTest();
-    // Reading the log and the run sequence join here; until then every run
-    // ends without work.
-    return CloseRun(tempCopyMade);
+    return ReadLogAndRun(tempCopyMade);
 }

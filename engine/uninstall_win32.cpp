@@ -14,7 +14,9 @@
 #include "app/run_state.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
-#include "engine/operations.h"
+#include "engine/progman.h"
+#include "engine/registration.h"
+#include "engine/shared.h"
 #include "engine/registry.h"
 #include "log/items.h"
 #include "log/path_helpers.h"
@@ -401,7 +403,7 @@ static void DeleteIcons(UninstallState* s)
     for (int32_t i = 0; i < IconList.Count && !Cancelled; i++) {
         IconItem* item = (IconItem*)IconList.Items[i];
         ProgressDone++;
-        if (!Chosen(item->Selected) || !(item->Installation == s->threshold || !RollbackMode))
+        if (!IconEntryTakesPart(item, s->threshold))
             continue;
         if (!opened) {
             OpenProgramManager();
