@@ -47,5 +47,6 @@ int CloseRun(int32_t tempCopyMade);
 void WriteRestartHelper(char* path);
 
 // Hooks for the system tests, off unless the environment names them.
-void HoldForTest();
+// 1 when the run was held for a screenshot and ends here.
+int32_t HoldForTest();
 void TraceStartupForTest();

@@ -33,6 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
         return RunCleanupStage();
     FindLogPath();
     ReadRunTexts(instance);
-    HoldForTest();
+    if (HoldForTest())
+        return CloseRun(tempCopyMade);
     return ReadLogAndRun(tempCopyMade);
 }

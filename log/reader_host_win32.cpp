@@ -8,17 +8,10 @@
 #include "log/reader.h"
 #include "log/reader_host_win32.h"
 
-// The windows, the message catalogue and the path helpers belong to the
-// start-up; until they are part of the build the reader uses plain stand-ins.
-#if __has_include("app/main_window.h") && __has_include("app/message_catalogue.h")
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#define KETRA_HAVE_START_UP_WINDOWS 1
-#endif
-#if __has_include("log/path_helpers.h")
+#include "app/run_state.h"
 #include "log/path_helpers.h"
-#define KETRA_HAVE_PATH_HELPERS 1
-#endif
 
 static int32_t Win32Open(const char* path)
 {
@@ -46,11 +39,7 @@ static void Win32Close(int32_t file)
 
 static int32_t Win32PathMissing(const char* path)
 {
-#ifdef KETRA_HAVE_PATH_HELPERS
     return PathMissing(path) ? 1 : 0;
-#else
-    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
-#endif
 }
 
 static int32_t Win32DriveRemovable(char letter)
@@ -136,116 +125,36 @@ static const char* Win32CharNext(const char* text)
     return CharNextA(text);
 }
 
-#ifndef KETRA_HAVE_PATH_HELPERS
-// Each component after the root replaced by the name the file system gives
-// it, found with FindFirstFileA; a component that is not found stays.
-static void WalkPathNames(char* path, int32_t size, int32_t mode)
-{
-    char work[MAX_PATH * 2];
-    if (mode == HostToLong && !std::strchr(path, '~'))
-        return;
-    lstrcpynA(work, path, sizeof(work));
-    if (!std::strchr(work, '\\')) {
-        char current[MAX_PATH];
-        DWORD n = GetCurrentDirectoryA(sizeof(current), current);
-        if (n == 0 || n >= sizeof(current))
-            return;
-        char joined[MAX_PATH * 2];
-        lstrcpynA(joined, current, sizeof(joined));
-        if (n > 0 && current[n - 1] != '\\')
-            lstrcatA(joined, "\\");
-        if (lstrlenA(joined) + lstrlenA(work) >= (int)sizeof(joined))
-            return;
-        lstrcatA(joined, work);
-        lstrcpynA(work, joined, sizeof(work));
-    }
-    if (work[0] >= 'a' && work[0] <= 'z' && work[1] == ':')
-        work[0] = (char)(work[0] - 32);
-    char* at = work;
-    if (at[0] == '\\' && at[1] == '\\') {
-        at += 2;
-        while (*at && *at != '\\')
-            at = CharNextA(at);
-        if (*at)
-            at++;
-    }
-    while (*at && *at != '\\')
-        at = CharNextA(at);
-    if (*at)
-        at++;
-    while (*at) {
-        char* end = at;
-        while (*end && *end != '\\')
-            end = CharNextA(end);
-        char rest[MAX_PATH * 2];
-        lstrcpynA(rest, end, sizeof(rest));
-        *end = 0;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(work, &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            const char* name = found.cFileName;
-            if (mode == HostToShort && found.cAlternateFileName[0])
-                name = found.cAlternateFileName;
-            if ((at - work) + lstrlenA(name) + lstrlenA(rest) < (int)sizeof(work))
-                lstrcpyA(at, name);
-            FindClose(search);
-        }
-        int32_t keep = (int32_t)(at - work) + lstrlenA(at);
-        if (keep + lstrlenA(rest) >= (int)sizeof(work))
-            break;
-        lstrcatA(work, rest);
-        at = work + keep;
-        if (*at)
-            at++;
-    }
-    // A result that no longer fits leaves the caller's path as it was.
-    if (lstrlenA(work) < size)
-        lstrcpyA(path, work);
-}
-#endif
 
 static void Win32ConvertPath(char* path, int32_t size, int32_t mode)
 {
-#ifdef KETRA_HAVE_PATH_HELPERS
     ConvertPathNamesBounded(path, size, mode == HostToShort ? ToShort : ToLong);
-#else
-    WalkPathNames(path, size, mode);
-#endif
 }
 
 static void Win32MessageText(int32_t n, char* out, int32_t size)
 {
     out[0] = 0;
-#ifdef KETRA_HAVE_START_UP_WINDOWS
     GetMessageText(AppInstance, n, out, size);
-#else
-    if (size > 1)
-        LoadStringA(GetModuleHandleA(nullptr), (UINT)n, out, size);
-#endif
 }
 
+// A silent run is often one of many started by an administrator's script:
+// a message box there would wait for a click that never comes.
 static void Win32ShowRefusal(const char* text, const char* caption)
 {
-#ifdef KETRA_HAVE_START_UP_WINDOWS
     DestroyStartupWindow();
-    MessageBoxA(MainWindow, text, caption, MB_OK);
-#else
-    MessageBoxA(nullptr, text, caption, MB_OK);
-#endif
+    if (!SilentMode)
+        MessageBoxA(MainWindow, text, caption, MB_OK);
 }
 
 static void Win32SetMainCaption(const char* title)
 {
-#ifdef KETRA_HAVE_START_UP_WINDOWS
     if (MainWindow)
         SetWindowTextA(MainWindow, title);
-#endif
 }
 
 // The bar is repainted at once: the reader does not pump messages.
 static void Win32ReportProgress(int32_t bytesRead)
 {
-#ifdef KETRA_HAVE_START_UP_WINDOWS
     if (!StartupWindow)
         return;
     HWND bar = GetDlgItem(StartupWindow, 3830);
@@ -259,7 +168,6 @@ static void Win32ReportProgress(int32_t bytesRead)
         InvalidateRect(StartupWindow, &client, FALSE);
         UpdateWindow(StartupWindow);
     }
-#endif
 }
 
 const ReaderHost Win32ReaderHost = {

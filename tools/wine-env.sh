@@ -14,7 +14,7 @@ export HOME="${KETRA_WINEHOME:-$BUILD_DIR/wine/home}"
 export WINEDEBUG=-all
 export LC_ALL=zh_CN.UTF-8
 # No debugger on a crash: the test fails at once instead of hanging.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"
 export WINELOADER=/usr/lib/wine/wine64
 KETRA_WINE=/usr/lib/wine/wine64
 mkdir -p "$HOME"

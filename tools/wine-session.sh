@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# start | stop: brings up (or ends) the display and the Wine session that a
-# test run shares. The prefix is made on first use and kept between runs.
+# start | stop | restart: brings up (or ends, or renews) the display and the
+# Wine session that a test run shares. The prefix is made on first use and kept between runs.
 set -u
 . "$(dirname "$0")/wine-env.sh"
 state="$BUILD_DIR/wine"
@@ -31,6 +31,17 @@ start() {
   "$KETRA_WINE" cmd /c exit >/dev/null 2>&1 || true
 }
 
+# A new Wine session on the same display: what a restart of the machine is
+# to the tests (pending file operations are carried out), and the way back
+# to a working desktop after a test has ended the session's processes.
+restart() {
+  export DISPLAY=$(cat "$state/display")
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p >/dev/null 2>&1
+  "$KETRA_WINE" cmd /c exit >/dev/null 2>&1 || true
+}
+
 stop() {
   wineserver -k >/dev/null 2>&1 || true
   if [ -f "$state/xvfb.pid" ]; then
@@ -42,5 +53,6 @@ stop() {
 case "${1:-}" in
   start) start ;;
   stop) stop ;;
-  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+  restart) restart ;;
+  *) echo "usage: $0 start|stop|restart" >&2; exit 2 ;;
 esac

@@ -111,3 +111,11 @@ class Product:
 def log_lines(win_log):
     data = read_bytes(win_log)
     return data, data.decode("gbk").split("\r\n")
+
+
+def restart_session():
+    """A new Wine session on the same display, as a restart of the machine:
+    pending file operations are carried out and the desktop comes back (a
+    restart program run by a test ends the session's processes)."""
+    subprocess.run([os.path.join(SOURCE, "tools", "wine-session.sh"), "restart"],
+                   env=dict(os.environ, BUILD_DIR=BUILD), capture_output=True, timeout=120)

@@ -9,10 +9,16 @@ import uuid
 
 from kinstall import (DRIVE_C, STAMP, Product, dos_stamp, log_lines, probe, read_bytes,
                       repair_data, run_wine, unix_path, write_bytes)
+from kinstall import restart_session
 
 
 def new_tag(name):
     return "%s%s" % (name, uuid.uuid4().hex[:6])
+
+
+def setUpModule():
+    # A fresh session: an earlier test may have restarted the machine.
+    restart_session()
 
 
 class InstallerCase(unittest.TestCase):

@@ -7,6 +7,7 @@ import time
 import unittest
 
 import ketra
+from kinstall import restart_session
 
 SCREENS = os.path.join(ketra.BUILD, "screens")
 
@@ -21,6 +22,11 @@ def pixel(png, x, y):
     fmt = " ".join("%%[fx:int(255*p{%d,%d}.%s)]" % (x, y, c) for c in "rgb")
     out = subprocess.check_output(["convert", png, "-format", fmt, "info:"])
     return tuple(int(v) for v in out.split())
+
+
+def setUpModule():
+    # A fresh session: an earlier test may have restarted the machine.
+    restart_session()
 
 
 class Screens(unittest.TestCase):

@@ -242,6 +242,10 @@ static void Run(const std::string& command)
                                                                            : CSIDL_WINDOWS;
         SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
         printf("%s\n", path);
+    } else if (what == "short") {
+        char path[MAX_PATH] = "";
+        DWORD n = GetShortPathNameA(f[1].c_str(), path, sizeof path);
+        printf("%s\n", n > 0 && n < sizeof path ? path : "missing");
     } else if (what == "service") {
         ServiceLine(f[1]);
     } else if (what == "tree") {
