@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
+#include "engine/files.h"
 #include "log/path_helpers.h"
 
 // The first process may still be ending: give it a second, serving the queue.
@@ -20,12 +21,23 @@ static void WaitOneSecond()
     KillTimer(MainWindow, WaitTimerId);
 }
 
-// Removes folder when it is empty. Its empty subfolders and the protection
-// of the system's own folders come with the folder walk of the uninstall.
+// Removes folder and its empty subfolders, never a protected folder.
 static void RemoveFolderIfEmpty(char* folder)
 {
     if (folder[0])
-        RemoveDirectoryA(folder);
+        RemoveDirectoryTree(folder, 0);
+}
+
+// The first process can take longer than a second to end (a slow system,
+// or its windows still going away): a file it still runs from cannot be
+// deleted yet, so keep trying for a while instead of leaving it behind.
+static void DeleteProgramFile(const char* program)
+{
+    for (int attempt = 0; attempt < 15; attempt++) {
+        if (DeleteFileA(program) || GetFileAttributesA(program) == INVALID_FILE_ATTRIBUTES)
+            return;
+        WaitOneSecond();
+    }
 }
 
 int RunCleanupStage()
@@ -38,7 +50,7 @@ int RunCleanupStage()
         *applicationFolder++ = 0;
     int32_t length = lstrlenA(program);
     if (length > 0 && program[length - 1] != '\\')
-        DeleteFileA(program);
+        DeleteProgramFile(program);
     char* name = FileNamePart(program);
     if (name > program) {
         name[-1] = 0;

@@ -54,6 +54,7 @@ void TraceStartupForTest()
     PutNumber(file, "AutoMode", AutoMode);
     PutNumber(file, "CleanupStage", CleanupStage);
     PutNumber(file, "RestartNeeded", RestartNeeded);
+    PutNumber(file, "SelfRemovalPending", SelfRemovalPending);
     PutNumber(file, "Cancelled", Cancelled);
     PutNumber(file, "MainWindowVisible", MainWindow && IsWindowVisible(MainWindow));
     PutNumber(file, "StartupWindowMade", StartupWindow != nullptr);

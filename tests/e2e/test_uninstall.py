@@ -138,7 +138,7 @@ class SilentUninstall(UninstallCase):
         reg("add", "HKCU\\" + key + "\\Existing", "/v", "Mine", "/d", "keep me", "/f")
         old = {
             "OldSz": ("REG_SZ", "old text", "sz", "new text"),
-            "OldExpand": ("REG_EXPAND_SZ", "%TEMP%\\old", "expand_sz", "%TEMP%\\new"),
+            "OldExpand": ("REG_EXPAND_SZ", "%TEMP%\\old", "expand_sz", "%%TEMP%%\\new"),
             "OldMulti": ("REG_MULTI_SZ", "first\\0second", "multi_sz", "only | new"),
             "OldDword": ("REG_DWORD", "305419896", "dword", "7"),
             "OldBinary": ("REG_BINARY", "00ff10ab", "binary", "0102"),

@@ -1,10 +1,30 @@
 // KHOLD STOPFILE PATH...: opens every PATH for reading without delete or
 // write sharing (as a program using its files would), writes STOPFILE.ready,
-// then waits until STOPFILE exists (at most ten minutes) and lets go.
+// then waits until STOPFILE exists (at most ten minutes) and lets go. Like a
+// well-behaved program it also lets go when the session ends (a restart),
+// through a hidden window that hears WM_QUERYENDSESSION.
 #include <windows.h>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+static std::vector<HANDLE> Held;
+
+static void LetGo()
+{
+    for (HANDLE h : Held)
+        CloseHandle(h);
+    Held.clear();
+}
+
+static LRESULT CALLBACK HoldWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_QUERYENDSESSION || message == WM_ENDSESSION) {
+        LetGo();
+        return TRUE;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
 
 int main(int argc, char** argv)
 {
@@ -12,7 +32,6 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: KHOLD STOPFILE PATH...\n");
         return 2;
     }
-    std::vector<HANDLE> held;
     for (int i = 2; i < argc; i++) {
         HANDLE h = CreateFileA(argv[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                nullptr);
@@ -20,8 +39,15 @@ int main(int argc, char** argv)
             fprintf(stderr, "KHOLD: cannot open %s\n", argv[i]);
             return 1;
         }
-        held.push_back(h);
+        Held.push_back(h);
     }
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = HoldWndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KetraHold";
+    RegisterClassA(&wc);
+    CreateWindowA("KetraHold", "KHOLD", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                  wc.hInstance, nullptr);
     std::string ready = std::string(argv[1]) + ".ready";
     FILE* f = fopen(ready.c_str(), "w");
     if (f)
@@ -29,9 +55,11 @@ int main(int argc, char** argv)
     for (int waited = 0; waited < 600 * 10; waited++) {
         if (GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES)
             break;
-        Sleep(100);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
     }
-    for (HANDLE h : held)
-        CloseHandle(h);
+    LetGo();
     return 0;
 }
