@@ -53,9 +53,9 @@ int32_t NextAnimationFrame(int32_t frame)
     return frame >= AnimationFrames || frame < 1 ? 1 : frame + 1;
 }
 
-static const int8_t FrameX[MovingFrames] = {0,  5,  8,  14, 19, 26, 30, 38, 42,  50,
+static const int8_t FrameX[MovingFrames] = {0,  5,  8,  14, 19, 26, 30,  38,  42,  50,
                                             57, 62, 72, 78, 87, 94, 102, 110, 114, 118};
-static const int8_t FrameY[MovingFrames] = {10, 8, 6, 5, 2, 2, 2, 2, 2, 0,
+static const int8_t FrameY[MovingFrames] = {10, 8, 6, 5, 2, 2, 2, 2,  2,  0,
                                             0,  0, 0, 2, 3, 4, 8, 10, 11, 13};
 
 int32_t AnimationOffset(int32_t frame, int32_t* x, int32_t* y)

@@ -124,8 +124,8 @@ int32_t FormatPageRow(int32_t page, int32_t row, char* out, int32_t size)
         // The old data is a list of strings; its first one shows.
         RegRestoreItem* item = (RegRestoreItem*)record;
         if (item->Name[0])
-            written = snprintf(out, n, "%s Value Name: %s=%.255s", item->Key, item->Name,
-                               item->OldData);
+            written =
+                snprintf(out, n, "%s Value Name: %s=%.255s", item->Key, item->Name, item->OldData);
         else
             written = snprintf(out, n, "%s=%s", item->Key, item->OldData);
         break;

@@ -33,11 +33,11 @@ void NextPage(int32_t forward)
         if (WizardPage == PageFinal || WizardPage == PageRollback)
             WizardPage = PageFinal;
         else
-            WizardPage = rollback ? PageRollback : PageFinal;
+            WizardPage = (uint8_t)(rollback ? (int)PageRollback : (int)PageFinal);
         return;
     }
     if (WizardPage == 0 || WizardPage == PageRollback)
         WizardPage = 0;
     else
-        WizardPage = rollback ? PageRollback : 0;
+        WizardPage = (uint8_t)(rollback ? (int)PageRollback : 0);
 }

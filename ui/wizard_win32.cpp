@@ -95,8 +95,7 @@ static void SetupFinalPage(HWND window)
         ShowControl(id, 0);
     ShowControl(IDC_PAGE_TEXT2, 1);
     bool repair = UninstallMode == ModeRepair;
-    SetTitledText(window, IDC_PAGE_TEXT,
-                  repair ? IDS_READY_REPAIR_TEXT : IDS_READY_UNINSTALL_TEXT);
+    SetTitledText(window, IDC_PAGE_TEXT, repair ? IDS_READY_REPAIR_TEXT : IDS_READY_UNINSTALL_TEXT);
     SetMessageText(window, IDC_PAGE_TEXT2,
                    repair ? IDS_REPAIR_INSTRUCTIONS : IDS_UNINSTALL_INSTRUCTIONS);
     SetMessageText(window, IDC_HEADING, repair ? IDS_REPAIR_HEADING : IDS_UNINSTALL_HEADING);

@@ -33,8 +33,9 @@ std::string Row(int page, int row)
     return text;
 }
 
-class Pages : public ::testing::Test {
-protected:
+class Pages : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         PoolFreeAll();
@@ -291,7 +292,8 @@ TEST(Animation, FramesAndOffsets)
     EXPECT_EQ(118, x);
     EXPECT_EQ(13, y);
     for (int frame = 21; frame <= 25; frame++)
-        EXPECT_EQ(0, AnimationOffset(frame, &x, &y)) << "frame " << frame << " is the still picture";
+        EXPECT_EQ(0, AnimationOffset(frame, &x, &y))
+            << "frame " << frame << " is the still picture";
     EXPECT_EQ(0, AnimationOffset(0, &x, &y));
     EXPECT_EQ(2, NextAnimationFrame(1));
     EXPECT_EQ(25, NextAnimationFrame(24));

@@ -32,8 +32,11 @@ static void Escape(const char* text, char* out, int size)
 {
     int n = 0;
     for (const char* p = text; *p && n < size - 3; p++) {
-        const char* two = *p == '\r' ? "\\r" : *p == '\n' ? "\\n" : *p == '\t' ? "\\t"
-                          : *p == '\\' ? "\\\\" : nullptr;
+        const char* two = *p == '\r'   ? "\\r"
+                          : *p == '\n' ? "\\n"
+                          : *p == '\t' ? "\\t"
+                          : *p == '\\' ? "\\\\"
+                                       : nullptr;
         if (two) {
             out[n++] = two[0];
             out[n++] = two[1];
@@ -259,7 +262,8 @@ static void Run(char* line)
         }
         int ms = DefaultWaitMs;
         char* last = strrchr(rest, ' ');
-        if (last && last[1] >= '0' && last[1] <= '9' && strspn(last + 1, "0123456789") == strlen(last + 1)) {
+        if (last && last[1] >= '0' && last[1] <= '9' &&
+            strspn(last + 1, "0123456789") == strlen(last + 1)) {
             ms = atoi(last + 1);
             *last = 0;
         }
@@ -328,8 +332,9 @@ static void Run(char* line)
     } else if (strcmp(c, "setsel") == 0 && n >= 5) {
         HWND list = Control(ParseWindow(w[1]), w[2]);
         DWORD_PTR result = 0;
-        if (list && SendMessageTimeoutA(list, LB_SETSEL, atoi(w[4]), atoi(w[3]), SMTO_NORMAL,
-                                        MessageWaitMs, &result) &&
+        if (list &&
+            SendMessageTimeoutA(list, LB_SETSEL, atoi(w[4]), atoi(w[3]), SMTO_NORMAL, MessageWaitMs,
+                                &result) &&
             (LONG_PTR)result != LB_ERR)
             Reply("OK");
         else
