@@ -1,5 +1,5 @@
-// The wizard's dialog procedure. This first version serves the automatic
-// runs: the final page, the working view with its bar, and Cancel.
+// The wizard's dialog procedure: mode choice, selection pages, roll-back
+// question and final page; afterwards the working view of the run.
 #include "ui/wizard.h"
 
 #include <initializer_list>
@@ -9,30 +9,26 @@
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "log/reader.h"
+#include "ui/page_rows.h"
 #include "ui/progress.h"
 #include "ui/resources/resource.h"
 #include "ui/text_format.h"
 #include "ui/windows_win32.h"
+#include "ui/wizard_pages.h"
+#include "ui/wizard_parts.h"
 
-static RECT ProgressBarInner;
+enum { AnimationPeriodMs = 150 };
 
-static void ShowControl(HWND window, int id, BOOL show)
-{
-    HWND control = GetDlgItem(window, id);
-    if (!control)
-        return;
-    EnableWindow(control, show);
-    ShowWindow(control, show ? SW_SHOWNORMAL : SW_HIDE);
-}
+static int32_t AnimationTimerStarted;
 
-static void SetMessageText(HWND window, int id, int number)
+static void SetMessageText(HWND window, int id, int32_t number)
 {
     char text[1024];
     GetMessageText(AppInstance, number, text, sizeof(text));
     SetDlgItemTextA(window, id, text);
 }
 
-static void SetFormattedText(HWND window, int id, int number)
+static void SetTitledText(HWND window, int id, int32_t number)
 {
     char format[1024];
     char text[1024];
@@ -41,18 +37,117 @@ static void SetFormattedText(HWND window, int id, int number)
     SetDlgItemTextA(window, id, text);
 }
 
+static void SetCheck(HWND window, int id, int32_t on)
+{
+    SendDlgItemMessageA(window, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+static void SetupModePage(HWND window)
+{
+    ShowControl(IDC_ITEM_LIST, 0);
+    ShowControl(IDC_SELECT_ALL, 0);
+    ShowControl(IDC_SELECT_NONE, 0);
+    ShowControl(IDC_MODE_AUTOMATIC, 1);
+    ShowControl(IDC_MODE_CUSTOM, 1);
+    ShowControl(IDC_PAGE_TEXT2, 1);
+    SetMessageText(window, IDC_MODE_AUTOMATIC, IDS_BUTTON_AUTOMATIC);
+    SetMessageText(window, IDC_MODE_CUSTOM, IDS_BUTTON_CUSTOM);
+    // Automatic is the choice until the user makes another.
+    SetCheck(window, IDC_MODE_AUTOMATIC, UninstallMode == ModeAutomatic || UninstallMode == 0);
+    SetCheck(window, IDC_MODE_CUSTOM, UninstallMode == ModeCustom);
+    SetCheck(window, IDC_MODE_REPAIR, UninstallMode == ModeRepair);
+    SetTitledText(window, IDC_PAGE_TEXT, IDS_WELCOME_TEXT);
+    SetMessageText(window, IDC_PAGE_TEXT2, IDS_MODE_TEXT);
+    SetMessageText(window, IDC_HEADING, IDS_MODE_HEADING);
+    EnableWindow(GetDlgItem(window, IDC_BACK), FALSE);
+    if (RepairSourceKnown) {
+        SetMessageText(window, IDC_MODE_REPAIR, IDS_BUTTON_REPAIR);
+        ShowControl(IDC_MODE_REPAIR, 1);
+    } else {
+        ShowControl(IDC_MODE_REPAIR, 0);
+    }
+}
+
+static void SetupRollbackPage(HWND window)
+{
+    ShowControl(IDC_ITEM_LIST, 0);
+    ShowControl(IDC_SELECT_ALL, 0);
+    ShowControl(IDC_SELECT_NONE, 0);
+    ShowControl(IDC_MODE_AUTOMATIC, 1);
+    ShowControl(IDC_MODE_CUSTOM, 1);
+    ShowControl(IDC_PAGE_TEXT2, 1);
+    ShowControl(IDC_MODE_REPAIR, 0);
+    SetMessageText(window, IDC_MODE_AUTOMATIC, IDS_BUTTON_YES);
+    SetMessageText(window, IDC_MODE_CUSTOM, IDS_BUTTON_NO);
+    SetCheck(window, IDC_MODE_AUTOMATIC, RollbackMode && !ShortcutNumber);
+    SetCheck(window, IDC_MODE_CUSTOM, !RollbackMode && !ShortcutNumber);
+    SetCheck(window, IDC_MODE_REPAIR, ShortcutNumber != 0);
+    SetMessageText(window, IDC_PAGE_TEXT, IDS_ROLLBACK_TEXT);
+    SetMessageText(window, IDC_PAGE_TEXT2, IDS_ROLLBACK_QUESTION);
+    SetMessageText(window, IDC_HEADING, IDS_ROLLBACK_HEADING);
+    EnableWindow(GetDlgItem(window, IDC_BACK), TRUE);
+}
+
 static void SetupFinalPage(HWND window)
 {
-    bool repair = UninstallMode == ModeRepair;
-    SetMessageText(window, IDOK, IDS_BUTTON_FINISH);
     for (int id : {IDC_ITEM_LIST, IDC_SELECT_ALL, IDC_SELECT_NONE, IDC_MODE_AUTOMATIC,
                    IDC_MODE_CUSTOM, IDC_MODE_REPAIR})
-        ShowControl(window, id, FALSE);
-    ShowControl(window, IDC_PAGE_TEXT2, TRUE);
-    SetFormattedText(window, IDC_PAGE_TEXT, repair ? IDS_READY_REPAIR_TEXT : IDS_READY_UNINSTALL_TEXT);
-    SetMessageText(window, IDC_PAGE_TEXT2, repair ? IDS_REPAIR_INSTRUCTIONS : IDS_UNINSTALL_INSTRUCTIONS);
+        ShowControl(id, 0);
+    ShowControl(IDC_PAGE_TEXT2, 1);
+    bool repair = UninstallMode == ModeRepair;
+    SetTitledText(window, IDC_PAGE_TEXT, repair ? IDS_READY_REPAIR_TEXT : IDS_READY_UNINSTALL_TEXT);
+    SetMessageText(window, IDC_PAGE_TEXT2,
+                   repair ? IDS_REPAIR_INSTRUCTIONS : IDS_UNINSTALL_INSTRUCTIONS);
     SetMessageText(window, IDC_HEADING, repair ? IDS_REPAIR_HEADING : IDS_UNINSTALL_HEADING);
     EnableWindow(GetDlgItem(window, IDC_BACK), !FinalPageOnly);
+}
+
+// Shows the controls and texts of WizardPage.
+static void SetupPage()
+{
+    HWND window = WizardWindow;
+    if (!window)
+        return;
+    SetMessageText(window, IDC_NEXT, WizardPage == PageFinal ? IDS_BUTTON_FINISH : IDS_BUTTON_NEXT);
+    if (WizardPage == 0)
+        SetupModePage(window);
+    else if (WizardPage == PageFinal)
+        SetupFinalPage(window);
+    else if (WizardPage == PageRollback)
+        SetupRollbackPage(window);
+    else
+        SetupSelectionPage();
+    SetFocus(GetDlgItem(window, IDC_NEXT));
+    // The heading is drawn transparently: the banner behind it must be
+    // painted again before the new text goes over it.
+    HWND heading = GetDlgItem(window, IDC_HEADING);
+    RECT r;
+    if (heading && GetWindowRect(heading, &r)) {
+        MapWindowPoints(nullptr, window, (POINT*)&r, 2);
+        InvalidateRect(window, &r, FALSE);
+    }
+}
+
+static int32_t IsChecked(HWND window, int id)
+{
+    return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Stores what the user chose on the page being left.
+static void SaveSelections(HWND window)
+{
+    if (WizardPage == 0) {
+        if (IsChecked(window, IDC_MODE_AUTOMATIC))
+            UninstallMode = ModeAutomatic;
+        else if (IsChecked(window, IDC_MODE_REPAIR))
+            UninstallMode = ModeRepair;
+        else
+            UninstallMode = ModeCustom;
+    } else if (WizardPage == PageRollback) {
+        RollbackMode = IsChecked(window, IDC_MODE_AUTOMATIC) ? 1 : 0;
+    } else if (WizardPage >= FirstSelectionPage && WizardPage <= LastSelectionPage) {
+        SaveSelectionPage(window);
+    }
 }
 
 static void InitDialog(HWND window)
@@ -73,11 +168,10 @@ static void InitDialog(HWND window)
                (ScreenHeight - (r.bottom - r.top)) / 2, r.right - r.left, r.bottom - r.top, FALSE);
     WizardWindow = window;
     if (WizardPage == PageFinal && AutoMode) {
-        ShowWindow(GetDlgItem(window, IDOK), SW_HIDE);
+        ShowWindow(GetDlgItem(window, IDC_NEXT), SW_HIDE);
         ShowWindow(GetDlgItem(window, IDC_BACK), SW_HIDE);
     }
-    WizardPage = PageFinal;
-    SetupFinalPage(window);
+    SetupPage();
     HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR);
     if (bar) {
         ShowWindow(bar, SW_HIDE);
@@ -89,44 +183,107 @@ static void InitDialog(HWND window)
     ShowWindow(GetDlgItem(window, IDC_BANNER_LINE), SW_HIDE);
 }
 
-static void FillBlock(HDC dc, int left, int top, int right, int bottom)
+// An etched line along the top edge of a hidden separator control.
+static void DrawEtchedLine(HWND window, HDC dc, HWND control)
 {
-    RECT r = {left, top, right, bottom};
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE | ETO_CLIPPED, &r, "", 0, nullptr);
-}
-
-static void PaintBar(HDC dc)
-{
-    int x1 = ProgressBarInner.left, y1 = ProgressBarInner.top;
-    int x2 = ProgressBarInner.right, y2 = ProgressBarInner.bottom;
-    int g = (int)(((unsigned)(uint16_t)(y2 - y1) * 2) / 3);
-    int total = ProgressTotal > 0 ? ProgressTotal : 1;
-    int done = ProgressDone < total ? ProgressDone : total;
-    int f = (uint16_t)(((int64_t)(uint16_t)(x2 - x1) * done) / total);
-    SetBkColor(dc, RGB(0, 0, 127));
-    for (int x = x1, drawn = 0; drawn < f && g > 0; x += g, drawn += g)
-        FillBlock(dc, x, y1 + 1, x + g - 3, y2 - 1);
+    RECT r;
+    if (!control || !GetWindowRect(control, &r))
+        return;
+    POINT ends[2] = {{r.left + 1, r.top + 1}, {r.right + 1, r.top + 1}};
+    MapWindowPoints(nullptr, window, ends, 2);
     HPEN shadow = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
-    HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOW));
     HGDIOBJ old = SelectObject(dc, shadow);
-    RECT f2 = {x1 - 1, y1 - 1, x2 + 1, y2 + 1};
-    MoveToEx(dc, f2.left, f2.bottom - 1, nullptr);
-    LineTo(dc, f2.left, f2.top);
-    LineTo(dc, f2.right - 1, f2.top);
+    MoveToEx(dc, ends[0].x, ends[0].y, nullptr);
+    LineTo(dc, ends[1].x, ends[1].y);
+    HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOW));
     SelectObject(dc, light);
-    LineTo(dc, f2.right - 1, f2.bottom - 1);
-    LineTo(dc, f2.left - 1, f2.bottom - 1);
+    MoveToEx(dc, ends[0].x, ends[0].y + 1, nullptr);
+    LineTo(dc, ends[1].x, ends[1].y + 1);
     SelectObject(dc, old);
     DeleteObject(shadow);
     DeleteObject(light);
 }
 
+// The banner fills the client area from the top-left corner to the right
+// edge and down to the separator under it.
+static void PaintBanner(HWND window, HDC dc)
+{
+    HWND line = GetDlgItem(window, IDC_BANNER_LINE);
+    RECT frame, lineRect;
+    if (!line || !BannerBitmap || !GetWindowRect(window, &frame) || !GetWindowRect(line, &lineRect))
+        return;
+    POINT corner = {frame.right, lineRect.top};
+    MapWindowPoints(nullptr, window, &corner, 1);
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory)
+        return;
+    HGDIOBJ old = SelectObject(memory, BannerBitmap);
+    int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, 0, 0, corner.x, corner.y, memory, 0, 0, BANNER_WIDTH, BANNER_HEIGHT, SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+static void Paint(HWND window)
+{
+    if (!AnimationTimerStarted) {
+        AnimationTimerStarted = 1;
+        SetTimer(window, AnimationTimerId, AnimationPeriodMs, nullptr);
+    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    PaintBanner(window, dc);
+    DrawEtchedLine(window, dc, GetDlgItem(window, IDC_BUTTON_LINE));
+    DrawEtchedLine(window, dc, GetDlgItem(window, IDC_BANNER_LINE));
+    if (WorkStarted) {
+        PaintAnimation(window, dc);
+        PaintWorkBar(dc);
+    }
+    EndPaint(window, &paint);
+}
+
 static void AskCancel(HWND window)
 {
+    if (WorkStarted)
+        KillTimer(window, AnimationTimerId);
     if (MessageBoxA(window, CancelQuestionText, TitleText, MB_YESNO) == IDYES) {
         Cancelled = 1;
         EndDialog(window, IDCANCEL);
     }
+    if (WorkStarted)
+        SetTimer(window, AnimationTimerId, AnimationPeriodMs, nullptr);
+}
+
+static INT_PTR Command(HWND window, WPARAM wParam)
+{
+    // The whole wParam is compared: only a click (notification 0) counts.
+    switch (wParam) {
+    case IDC_NEXT:
+        if (WizardPage == PageFinal) {
+            WizardDone = 1;
+            return 0;
+        }
+        SaveSelections(window);
+        NextPage(1);
+        SetupPage();
+        return 0;
+    case IDC_BACK:
+        SaveSelections(window);
+        NextPage(0);
+        SetupPage();
+        return 0;
+    case IDCANCEL:
+        AskCancel(window);
+        return 1;
+    case IDC_SELECT_ALL:
+        SendDlgItemMessageA(window, IDC_ITEM_LIST, LB_SETSEL, TRUE, -1);
+        return 0;
+    case IDC_SELECT_NONE:
+        SendDlgItemMessageA(window, IDC_ITEM_LIST, LB_SETSEL, FALSE, -1);
+        return 0;
+    }
+    return 0;
 }
 
 INT_PTR CALLBACK ItemDlg(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -135,20 +292,19 @@ INT_PTR CALLBACK ItemDlg(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_INITDIALOG:
         InitDialog(window);
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        if (WorkStarted)
-            PaintBar(dc);
-        EndPaint(window, &paint);
+    case WM_PAINT:
+        Paint(window);
         return 0;
-    }
     case WM_COMMAND:
-        if (wParam == IDOK && WizardPage == PageFinal)
-            WizardDone = 1;
-        if (wParam == IDCANCEL) {
-            AskCancel(window);
-            return 1;
+        return Command(window, wParam);
+    case WM_TIMER:
+        if (wParam == AnimationTimerId)
+            AdvanceAnimation(window);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        if (GetDlgCtrlID((HWND)lParam) == IDC_HEADING) {
+            SetBkMode((HDC)wParam, TRANSPARENT);
+            return (INT_PTR)HollowBrush;
         }
         return 0;
     }
@@ -158,23 +314,4 @@ INT_PTR CALLBACK ItemDlg(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 HWND CreateWizardWindow(HWND owner)
 {
     return CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_WIZARD), owner, ItemDlg, 0);
-}
-
-void BeginWorkView(int32_t messageNumber)
-{
-    if (WizardWindow) {
-        ShowControl(WizardWindow, IDC_PAGE_TEXT, FALSE);
-        ShowControl(WizardWindow, IDC_PAGE_TEXT2, FALSE);
-        ShowControl(WizardWindow, IDC_STATUS_TEXT, TRUE);
-        ShowControl(WizardWindow, IDC_PROGRESS_TEXT, TRUE);
-        char format[256];
-        char text[512];
-        GetMessageText(AppInstance, messageNumber, format, sizeof(format));
-        FormatWithText(text, sizeof(text), format, ProductTitle);
-        SetDlgItemTextA(WizardWindow, IDC_STATUS_TEXT, text);
-        EnableWindow(GetDlgItem(WizardWindow, IDOK), FALSE);
-        EnableWindow(GetDlgItem(WizardWindow, IDC_BACK), FALSE);
-    }
-    ShowProgress(nullptr);
-    WorkStarted = 1;
 }
