@@ -2,6 +2,7 @@
 #include "app/crc_table.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
+#include "app/shortcut_launch.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
 #include "ui/resources/resource.h"
@@ -121,5 +122,8 @@ int CloseRun(int32_t tempCopyMade)
         else if (!copyStarted)
             ExitWindowsEx(EWX_REBOOT, 0);
     }
+    // After a /W<n> run the shortcut's program starts, repaired or not.
+    if (ShortcutNumber)
+        LaunchAndCloseRepairKey();
     return 0;
 }

@@ -33,6 +33,8 @@ void ReadProgramFilesDir();
 // The rest of the command line after the options (the log path and title,
 // or in the clean-up stage the two paths to remove).
 const char* CommandLineRest();
+// The log path the command line names (empty when none).
+const char* CommandLineLogPath();
 void FindLogPath();
 void ReadRunTexts(HINSTANCE instance);
 void ChooseLogFile();

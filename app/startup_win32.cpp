@@ -132,6 +132,11 @@ const char* CommandLineRest()
     return RestOfCommandLine;
 }
 
+const char* CommandLineLogPath()
+{
+    return LogArgumentRead.path;
+}
+
 static int32_t ClampToInt32(int64_t value)
 {
     if (value > INT32_MAX)

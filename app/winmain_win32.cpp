@@ -4,6 +4,7 @@
 #include "app/message_catalogue.h"
 #include "app/run_sequence.h"
 #include "app/run_state.h"
+#include "app/shortcut_launch.h"
 #include "app/startup.h"
 #include "platform/system_rules.h"
 
@@ -17,7 +18,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     int32_t tempCopyMade = MakeTempCopy();
     LoadBanner(instance);
     ReadCommandLine();
-    // The shortcut launch check (/W<n>) joins here with its own unit.
+    if (ShortcutNumber && CheckShortcut(CommandLineLogPath()))
+        return 0;
     ReadColourSettings();
     ReadFontSettings();
     SetErrorMode(SEM_NOOPENFILEERRORBOX);

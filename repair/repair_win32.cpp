@@ -1,6 +1,107 @@
-// Placeholder until the repair driver lands: a repair run changes nothing.
 #include "repair/repair.h"
+
+#include <windows.h>
+#include <cstring>
+
+#include "app/run_state.h"
+#include "engine/registration.h"
+#include "engine/registry.h"
+#include "engine/regdata.h"
+#include "log/items.h"
+#include "log/path_helpers.h"
+#include "log/reader.h"
+#include "repair/restore.h"
+#include "repair/shortcut.h"
+#include "ui/progress.h"
+#include "ui/questions.h"
+#include "ui/resources/resource.h"
+#include "ui/wizard.h"
+
+enum { HeadingSize = 32 };
+
+static void ReportFile(const char* heading, const char* path)
+{
+    CopyText(ProgressText, heading, sizeof ProgressText);
+    AppendText(ProgressText, path, sizeof ProgressText);
+    FitPathToControl(IDC_PROGRESS_TEXT, ProgressText);
+    ShowProgress(ProgressText);
+}
+
+// One walk over a file list, from its last record to its first: a link is
+// rebuilt, any other file checked. missing = 1 takes the installation that
+// last logged the file even when a later one only recorded it for repair.
+static void RepairFiles(const char* heading, ItemList* list, int32_t missing)
+{
+    for (int32_t i = list->Count - 1; i >= 0; i--) {
+        FileRecord* record = (FileRecord*)list->Items[i];
+        ReportFile(heading, record->Path);
+        if (record->LinkInfo) {
+            RecreateShortcut(record->Path, record->LinkInfo);
+        } else {
+            uint16_t n = record->LastInstallation;
+            if (!missing && record->RepairOnlyInstallation)
+                n = record->RepairOnlyInstallation;
+            CheckFile(record->Path, record->RepairData, n);
+        }
+        ProgressDone++;
+    }
+}
+
+// Every logged registry value is written again, its key made if missing.
+static void RewriteRegistryValues()
+{
+    for (int32_t i = 0; i < RegLogList.Count && !Cancelled; i++) {
+        RegLogEntry* entry = (RegLogEntry*)RegLogList.Items[i];
+        if (!entry->Item)
+            continue;
+        // The conversion works in place, and a multi-string needs its list
+        // end: a working copy with room for both terminators.
+        char data[RegDataSize + 2];
+        std::memset(data, 0, sizeof data);
+        CopyText(data, entry->NewData ? entry->NewData : "", RegDataSize);
+        if (entry->HasOld) {
+            RegRestoreItem* item = (RegRestoreItem*)entry->Item;
+            RestoreRegistryValue(item->Root, item->Type, item->Key, item->Name, data, sizeof data,
+                                 1);
+        } else {
+            RegValueItem* item = (RegValueItem*)entry->Item;
+            RestoreRegistryValue(item->Root, entry->Type, item->Key, item->Name, data, sizeof data,
+                                 1);
+        }
+    }
+}
+
+static void RegisterAgain(const char* heading, ItemList* list)
+{
+    for (int32_t i = 0; i < list->Count && !Cancelled; i++) {
+        FileRecord* record = (FileRecord*)list->Items[i];
+        if (record->Path[0] && record->RegisterInstallation)
+            SelfRegister(heading, record->Path, 1);
+    }
+}
 
 void RunRepair()
 {
+    // Not a catalogue message: the heading of every repair progress text.
+    char heading[HeadingSize];
+    RepairRunning = 1;
+    CopyText(heading, "Checking:\r\n", sizeof heading);
+    CreateRestoreLists(LatestInstallation);
+    if (!WorkStarted)
+        BeginWorkView(IDS_WORKING_REPAIR);
+    ProgressDone = 0;
+    ProgressTotal = IconList.Count + ServiceList.Count + RegRestoreList.Count + RegValueList.Count +
+                    IniEntryList.Count + IniFileList.Count + SystemFileList.Count + FileList.Count;
+    if (ProgressTotal == 0)
+        ProgressTotal = 1;
+    // The file walks only queue what is damaged; nothing is replaced until
+    // every list has been walked, and a Cancel takes effect after them.
+    RepairFiles(heading, &SystemFileList, 0);
+    RepairFiles(heading, &FileList, 0);
+    RepairFiles(heading, &MissingFileList, 1);
+    RewriteRegistryValues();
+    RegisterAgain(heading, &FileList);
+    RegisterAgain(heading, &SystemFileList);
+    if (RestoreQueued)
+        RunRestores();
 }
