@@ -14,6 +14,7 @@ import uuid
 
 from kinstall import (BUILD, DRIVE_C, STAMP, TOOLS, WINE_RUN, Product, dos_stamp, probe,
                       read_bytes, run_wine, unix_path, write_bytes)
+from kinstall import restart_session
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 REPAIR_ROOT = "HKEY_LOCAL_MACHINE\\Software\\Ketra Solutions\\Ketra Installation System\\Repair"
@@ -33,6 +34,11 @@ def list_files():
 
 def reg_text(s):
     return s.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def setUpModule():
+    # A fresh session: an earlier test may have restarted the machine.
+    restart_session()
 
 
 class RepairCase(unittest.TestCase):

@@ -10,11 +10,14 @@ import time
 import unittest
 import uuid
 
+import ketra
+import kgui
 from kinstall import (BUILD, TOOLS, Product, log_lines, probe, read_bytes, restart_session,
                       run_wine, unix_path, write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 WINDOWS = "C:\\windows"
+IDCANCEL = 2
 
 
 def new_tag(name):
@@ -233,19 +236,30 @@ class SilentUninstall(UninstallCase):
             os.remove(wininit)
         app = self.root + "\\Long Folder Name"
         self.product.add("busy.dll", b"busy")
-        self.install(["title Busy", "appdir " + app, "delete-in-use on",
+        title = "Busy " + self.tag
+        self.install(["title " + title, "appdir " + app, "delete-in-use on",
                       "copy busy.dll | %APPDIR%\\In Use Library.dll"])
         stop = self.root + "\\stop98"
         holder = hold_files(stop, app + "\\In Use Library.dll")
+        gui = kgui.Driver()
         try:
-            uninstall("/S", app + "\\INSTALL.LOG")
+            # An automatic run, so that the restart question can be declined
+            # and WININIT.INI looked at before a restart carries it out.
+            proc = ketra.start(PROGRAM, "/A", app + "\\INSTALL.LOG")
+            wizard = gui.find("#32770", title, 30000)
+            box = gui.owned(wizard, "#32770", 60000)
+            gui.click(box, IDCANCEL)
+            self.assertEqual(0, proc.wait(timeout=60))
             with open(wininit, "rb") as f:
                 text = f.read().decode("gbk")
             self.assertTrue(text.startswith("[rename]\r\n"), text)
             lines = [l for l in text.split("\r\n") if l.upper().startswith("NUL=")]
-            self.assertTrue(any(l.upper().endswith("\\INUSEL~1.DLL") and " " not in l
-                                for l in lines), "expected a short NUL= line, got %r" % text)
+            self.assertTrue(any(l.upper().startswith("NUL=C:\\KTEST\\") and " " not in l and
+                                "~" in l and l.upper().endswith(".DLL") for l in lines),
+                            "expected a NUL= line in short form, got %r" % text)
+            self.assertTrue(self.exists(app + "\\In Use Library.dll"))
         finally:
+            gui.close()
             release_files(stop, holder)
         run_wine(["wineboot", "-r"])
         self.assertFalse(self.exists(app + "\\In Use Library.dll"),

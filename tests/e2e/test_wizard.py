@@ -13,6 +13,7 @@ import uuid
 import ketra
 import kgui
 from kinstall import Product, probe, read_bytes, run_wine, unix_path, write_bytes
+from kinstall import restart_session
 
 SAMPLE_ENGLISH = os.path.join(ketra.SOURCE, "tools", "sample", "UNKETRA32.INI.english")
 BLUE = (0, 0, 127)
@@ -34,6 +35,11 @@ HEADING, TEXT, LIST, TEXT2, STATUS = 1011, 1002, 1003, 1004, 1005
 AUTOMATIC, CUSTOM, REPAIR = 1000, 1001, 1009
 BUTTON_NEXT, BUTTON_CANCEL, SELECT_ALL, SELECT_NONE, BUTTON_BACK = 1, 2, 3, 4, 5
 IDYES, IDNO = 6, 7
+
+
+def setUpModule():
+    # A fresh session: an earlier test may have restarted the machine.
+    restart_session()
 
 
 class WizardCase(unittest.TestCase):
