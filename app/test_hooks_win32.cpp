@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
+#include "ui/progress.h"
 
 // Two hooks for the system tests, both off unless the environment names
 // them: KETRA_HOLD_MS keeps the windows up (serving their messages) for a
@@ -55,6 +56,7 @@ void TraceStartupForTest()
     PutNumber(file, "CleanupStage", CleanupStage);
     PutNumber(file, "RestartNeeded", RestartNeeded);
     PutNumber(file, "SelfRemovalPending", SelfRemovalPending);
+    PutNumber(file, "WaitMilliseconds", (int32_t)(ProgressWaitSeconds() * 1000.0));
     PutNumber(file, "Cancelled", Cancelled);
     PutNumber(file, "MainWindowVisible", MainWindow && IsWindowVisible(MainWindow));
     PutNumber(file, "StartupWindowMade", StartupWindow != nullptr);

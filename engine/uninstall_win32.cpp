@@ -334,6 +334,14 @@ static void RemoveFolders(UninstallState* s)
         ReportFitted(whole ? s->folder : s->emptyFolder, item->Path);
         RemoveDirectoryTree(item->Path, whole);
     }
+    // A folder listed before a tree inside it stayed because the tree's files
+    // were still there when its turn came; now that they are gone, take the
+    // folders that have become empty (nothing that holds a file goes).
+    for (int32_t i = 0; i < FolderList.Count && !Cancelled; i++) {
+        FolderItem* item = (FolderItem*)FolderList.Items[i];
+        if (Chosen(item->Selected) && item->Installation >= s->threshold)
+            RemoveDirectoryTree(item->Path, 0);
+    }
 }
 
 // After a roll-back the log keeps the earlier installations only.

@@ -57,4 +57,9 @@ echo
 echo "==== on the machine after UNKETRA32.EXE"
 "$root/tools/sample/show_machine.sh"
 echo
-echo "demo: the uninstall engine has not landed yet, so what is left is the whole product."
+if [ -e "$c/Program Files/Ketra Sample" ]; then
+  echo "demo: the product folder is still there: the uninstall did not complete."
+  exit 1
+fi
+echo "demo: the product folder, its files, shortcuts, keys and INI entries are gone;"
+echo "demo: Theme and Mode are back to the values they had before the installation."

@@ -14,6 +14,8 @@ void ShowProgress(const char* text);
 // Serves every pending message; with waitMs not 0 also waits for one tick of
 // the background window's timer of that period.
 void PumpMessages(uint32_t waitMs);
+// Seconds spent so far waiting in PumpMessages for timer ticks.
+double ProgressWaitSeconds();
 // Shortens the path part of text in place so that it fits the width of the
 // wizard control with the given id (no wizard: text unchanged).
 void FitPathToControl(int32_t controlId, char* text);

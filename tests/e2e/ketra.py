@@ -2,6 +2,7 @@
 prefix, map Windows paths to the Linux side, read the registry."""
 import os
 import subprocess
+import tempfile
 import time
 
 SOURCE = os.environ.get("KETRA_SOURCE", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
@@ -17,9 +18,13 @@ def run(*args, env=None, timeout=60, cwd=None):
     Linux working folder cwd becomes the program's current directory."""
     e = dict(ENV)
     e.update(env or {})
-    p = subprocess.run([WINE_RUN] + list(args), env=e, cwd=cwd, stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT, timeout=timeout)
-    return p.returncode, p.stdout.decode("gbk", "replace")
+    # Output through a file: a program started by the one run could hold a
+    # pipe open after it ended.
+    with tempfile.TemporaryFile() as out:
+        p = subprocess.run([WINE_RUN] + list(args), env=e, cwd=cwd, stdout=out,
+                           stderr=subprocess.STDOUT, timeout=timeout)
+        out.seek(0)
+        return p.returncode, out.read().decode("gbk", "replace")
 
 
 def start(*args, env=None):

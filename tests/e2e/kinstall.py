@@ -5,6 +5,7 @@ through KPROBE.EXE."""
 import os
 import shutil
 import subprocess
+import tempfile
 import time
 import uuid
 import zlib
@@ -28,10 +29,17 @@ def unix_path(win):
 
 
 def run_wine(args, env=None, timeout=180):
+    """Runs a Windows program to its end. Its output goes through files, not
+    pipes: programs it starts (Wine's shell opens a folder window for a
+    Program Manager group) would hold a pipe open long after it ended."""
     full = dict(os.environ, BUILD_DIR=BUILD)
     full.update(env or {})
-    done = subprocess.run([WINE_RUN] + list(args), capture_output=True, env=full,
-                          timeout=timeout)
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run([WINE_RUN] + list(args), stdout=out, stderr=err, env=full,
+                              timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        done.stdout, done.stderr = out.read(), err.read()
     done.out = done.stdout.decode("gbk", "replace")
     done.err = done.stderr.decode("gbk", "replace")
     return done
