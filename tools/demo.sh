@@ -27,7 +27,8 @@ rm -rf "$c/Program Files/Ketra Sample" "$c/windows/system32/KSHARED.DLL" \
        "$c/windows/system32/KSAMPLE.386"
 find "$c/users" -maxdepth 8 \( -name "Ketra Sample*" -o -name 'Sample Editor.lnk' \) \
      -exec rm -rf {} + 2>/dev/null || true
-sed -i '/KSAMPLE\.386/d' "$c/windows/system.ini"
+sysini="$c/windows/$(ls "$c/windows" | grep -i '^system\.ini$' | head -n 1)"
+[ -f "$sysini" ] && sed -i '/KSAMPLE\.386/d' "$sysini"
 wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs' \
      /v 'C:\windows\system32\KSHARED.DLL' /f >/dev/null
 

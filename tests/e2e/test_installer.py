@@ -253,7 +253,10 @@ class FullInstall(InstallerCase):
                             for c in calls), calls)
 
         # SYSTEM.INI has the device line in [386Enh].
-        with open(os.path.join(DRIVE_C, "windows", "system.ini"), "rb") as f:
+        # Wine keeps the case a file was last made with; look it up as Windows would.
+        windows = os.path.join(DRIVE_C, "windows")
+        name = [n for n in os.listdir(windows) if n.lower() == "system.ini"][0]
+        with open(os.path.join(windows, name), "rb") as f:
             system_ini = f.read().decode("gbk").replace("\r", "").split("\n")
         section = system_ini.index("[386Enh]")
         tail = system_ini[section + 1:]

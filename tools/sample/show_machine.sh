@@ -31,4 +31,5 @@ echo "   SAMPLE.INI [Editor]: $(probe "inisect|$app\\SAMPLE.INI|Editor" | tr '\n
 echo "   KSAMPLE.INI [Options] Mode: $(probe 'ini|C:\windows\KSAMPLE.INI|Options|Mode')"
 echo "   WIN.INI [Extensions] smp: $(probe 'ini|C:\windows\win.ini|Extensions|smp')"
 echo "-- service KetraSampleSvc: $(probe 'service|KetraSampleSvc') (4 = running)"
-echo "-- SYSTEM.INI device lines: $(grep -i 'KSAMPLE' "$WINEPREFIX/drive_c/windows/system.ini" | tr -d '\r' | tr '\n' ' ')"
+sysini="$WINEPREFIX/drive_c/windows/$(ls "$WINEPREFIX/drive_c/windows" | grep -i '^system\.ini$' | head -n 1)"
+echo "-- SYSTEM.INI device lines: $(grep -i 'KSAMPLE' "$sysini" 2>/dev/null | tr -d '\r' | tr '\n' ' ')"
