@@ -3,6 +3,7 @@ programs through tools/wine-run.sh, build products (manifest, payload, a copy
 of KSETUP.EXE named SETUP.EXE) in the Wine prefix, and read the machine back
 through KPROBE.EXE."""
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -127,3 +128,15 @@ def restart_session():
     restart program run by a test ends the session's processes)."""
     subprocess.run([os.path.join(SOURCE, "tools", "wine-session.sh"), "restart"],
                    env=dict(os.environ, BUILD_DIR=BUILD), capture_output=True, timeout=120)
+
+
+def expected_report(values):
+    """The built-in status report template, as the program keeps it, with
+    the eight placeholder values filled in."""
+    with open(os.path.join(SOURCE, "app", "status_report.cpp"), encoding="utf-8") as f:
+        body = f.read().split("BuiltInReportTemplate[] =")[1].split(";")[0]
+    lines = re.findall(r'"((?:[^"\\]|\\.)*)\\r\\n"', body)
+    text = "".join(l.replace('\\"', '"') + "\r\n" for l in lines)
+    for n, v in enumerate(values, 1):
+        text = text.replace("%%%d%%" % n, v)
+    return text

@@ -12,8 +12,8 @@ import uuid
 
 import ketra
 import kgui
-from kinstall import (BUILD, TOOLS, Product, log_lines, probe, read_bytes, restart_session,
-                      run_wine, unix_path, write_bytes)
+from kinstall import (BUILD, TOOLS, Product, expected_report, log_lines, probe, read_bytes,
+                      restart_session, run_wine, unix_path, write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 WINDOWS = "C:\\windows"
@@ -369,22 +369,6 @@ class ProtectedFolders(UninstallCase):
             self.assertTrue(self.exists(m), "expected %s to survive" % m)
         self.assertTrue(self.exists(WINDOWS + "\\system32\\kernel32.dll"))
         self.assertFalse(self.exists(app + "\\A.TXT"))
-
-
-TEMPLATE_LINES = None
-
-
-def expected_report(values):
-    here = os.path.dirname(__file__)
-    with open(os.path.join(here, "..", "..", "app", "status_report.cpp"), encoding="utf-8") as f:
-        source = f.read()
-    body = source.split("BuiltInReportTemplate[] =")[1].split(";")[0]
-    text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)\\r\\n"', body))
-    lines = re.findall(r'"((?:[^"\\]|\\.)*)\\r\\n"', body)
-    text = "".join(l.replace('\\"', '"') + "\r\n" for l in lines)
-    for n, v in enumerate(values, 1):
-        text = text.replace("%%%d%%" % n, v)
-    return text
 
 
 class StatusReport(UninstallCase):

@@ -5,6 +5,7 @@ settings file. Each scenario makes a real installation with KSETUP, works
 the wizard through KGUI.EXE and checks the machine afterwards. Screenshots
 of every page go to <build>/screens/wizard_*.png."""
 import os
+import re
 import shutil
 import time
 import unittest
@@ -12,7 +13,8 @@ import uuid
 
 import ketra
 import kgui
-from kinstall import Product, probe, read_bytes, run_wine, unix_path, write_bytes
+from kinstall import (Product, expected_report, probe, read_bytes, run_wine, unix_path,
+                      write_bytes)
 from kinstall import restart_session
 
 SAMPLE_ENGLISH = os.path.join(ketra.SOURCE, "tools", "sample", "UNKETRA32.INI.english")
@@ -328,8 +330,12 @@ class Custom(WizardCase):
 class Work(WizardCase):
     def test_bar_grows_and_cancel_stops_between_items(self):
         count = 1200
+        mif = "KW%s.MIF" % self.tag[-6:]
+        report = unix_path("C:\\windows\\" + mif)
         self.install(["copy f.txt | %%APPDIR%%\\F\\F%04d.TXT" % i for i in range(count)],
-                     payload={"f.txt": b"x"})
+                     payload={"f.txt": b"x"},
+                     header=["manufacturer Ketra Tests", "product Cancelled", "version 1",
+                             "serial C-1", "uninstall-mif " + mif])
         folder = unix_path(self.app + "\\F")
         w = self.launch("/A")
         # An automatic run: only Cancel remains, the work starts at once.
@@ -356,6 +362,13 @@ class Work(WizardCase):
         self.assertEqual(0, self.proc.wait(timeout=60))
         remaining = len(os.listdir(folder))
         self.assertTrue(0 < remaining < left, "stopped part-way: %d of %d left" % (remaining, count))
+        # The status report says the run was cancelled.
+        with open(report, "rb") as f:
+            text = f.read().decode("ascii")
+        os.remove(report)
+        date = re.search(r'VALUE = "(\d\d/\d\d/\d\d \d{1,2}:\d\d)"', text).group(1)
+        self.assertEqual(expected_report(["Ketra Tests", "Cancelled", "1", "C-1", "Uninstall", date,
+                                          "Failed", "Canceled by user"]), text)
 
 
 class SharedQuestion(WizardCase):
