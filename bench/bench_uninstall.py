@@ -21,6 +21,7 @@ def lay_out(count):
     root = "C:\\KBENCH\\%d" % count
     base = unix_path(root)
     subprocess.run(["rm", "-rf", base])
+    os.makedirs(base)
     paths = []
     for i in range(count):
         folder = "D%03d" % (i // 100)
