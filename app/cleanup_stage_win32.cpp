@@ -62,14 +62,7 @@ int RunCleanupStage()
             applicationFolder[length - 1] = 0;
         RemoveFolderIfEmpty(applicationFolder);
     }
-    if (MainWindow)
-        DestroyWindow(MainWindow);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    MainWindow = nullptr;
+    DestroyWindowsAndDrain();
     if (BannerBitmap)
         DeleteObject(BannerBitmap);
     BannerBitmap = nullptr;

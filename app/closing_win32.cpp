@@ -37,7 +37,7 @@ void WriteRestartHelper(char* path)
 
 // Destroying the MainWindow posts the quit message; everything queued
 // before it is still served.
-static void DestroyWindowsAndDrain()
+void DestroyWindowsAndDrain()
 {
     DestroyStartupWindow();
     if (MainWindow)

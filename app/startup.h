@@ -43,6 +43,9 @@ void ChooseLogFile();
 void ScheduleDeleteAtRestart(const char* path);
 // The temporary copy's job: remove the program file that ran the uninstall.
 int RunCleanupStage();
+// Destroys the start-up window and the MainWindow and serves the queue
+// until the quit message that the MainWindow's end posts.
+void DestroyWindowsAndDrain();
 // The end of every run that got past window creation; returns the exit code.
 int CloseRun(int32_t tempCopyMade);
 // Writes the embedded restart program to the Windows directory; its path is left in path (260 bytes).
