@@ -148,16 +148,7 @@ void AnchorBareLogPath(char* logPath, int32_t size)
 {
     if (!logPath[0] || FindCharMb(logPath, '\\'))
         return;
-    char directory[256];
-    char joined[PathBufferSize * 2];
-    int32_t length = PathSystemInUse->CurrentDirectory(directory, (int32_t)sizeof directory);
-    if (length <= 0 || length >= (int32_t)sizeof directory)
-        return;
-    CopyText(joined, directory, (int32_t)sizeof joined);
-    if (directory[length - 1] != '\\')
-        AppendText(joined, "\\", (int32_t)sizeof joined);
-    AppendText(joined, logPath, (int32_t)sizeof joined);
-    CopyText(logPath, joined, size);
+    PrefixCurrentDirectory(logPath, size);
 }
 
 void ReplaceLastThree(char* path, const char* ext)

@@ -67,7 +67,7 @@ static char* SkipComponent(char* at)
 }
 
 // A bare name is taken from the current directory.
-static void PrefixCurrentDirectory(char* path, int32_t size)
+void PrefixCurrentDirectory(char* path, int32_t size)
 {
     char joined[PathBufferSize * 2];
     char directory[256];

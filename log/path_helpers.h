@@ -27,6 +27,9 @@ void ConvertPathNames(char* path, int32_t mode);
 // The same for a buffer of size bytes: a component whose new name would not
 // fit stays as it is.
 void ConvertPathNamesBounded(char* path, int32_t size, int32_t mode);
+// Puts the current directory and a backslash in front of path (size bytes);
+// leaves it alone when the directory cannot be read.
+void PrefixCurrentDirectory(char* path, int32_t size);
 // -1 when the path names neither a file nor a folder, else 0.
 int32_t PathMissing(const char* path);
 // The character after the last backslash, or the start of the text.
