@@ -226,11 +226,24 @@ class Repair(RepairCase):
             self.finish(proc)
         self.assertEqual([], list_files())
         self.assertFalse(os.path.exists(unix_path(self.app + "\\data.bin")))
-        # Asked until a path with the recorded date, time and size is given.
+        # Asked until a path with the recorded date, time and size is given
+        # (with the Chinese character set, so that the screenshot reads).
+        settings = os.path.join(BUILD, "UNKETRA32.INI")
+        with open(settings, "wb") as f:
+            f.write(b"[Settings]\r\nFont Character Set=134\r\n")
+        self.addCleanup(os.remove, settings)
         proc = self.start()
         try:
             self.click("wait=" + DAMAGE_CAPTION, "click=6")
             first = self.click("wait=" + PROMPT_CAPTION, "dump")
+            # What the user sees while the prompt is open.
+            screens = os.path.join(BUILD, "screens")
+            os.makedirs(screens, exist_ok=True)
+            with open(os.path.join(BUILD, "wine", "display")) as f:
+                display = f.read().strip()
+            subprocess.run(["import", "-display", display, "-window", "root",
+                            os.path.join(screens, "question_prompt_installer_path.png")],
+                           timeout=60)
             lists = list_files()
             self.assertEqual(1, len(lists))
             with open(lists[0], "rb") as f:
