@@ -54,8 +54,9 @@ void PumpMessages(uint32_t waitMs)
         }
         if (!TimerWaiting)
             break;
-        // Nothing pending: give the time slice back rather than spin hot.
-        Sleep(0);
+        // Nothing pending: sleep until the next message (the timer's tick is
+        // one) instead of spinning on the processor for the whole wait.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs + 50, QS_ALLINPUT);
     }
     if (waitMs) {
         if (MainWindow)
