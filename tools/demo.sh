@@ -62,5 +62,9 @@ if [ -e "$c/Program Files/Ketra Sample" ]; then
   echo "demo: the product folder is still there: the uninstall did not complete."
   exit 1
 fi
-echo "demo: the product folder, its files, shortcuts, keys and INI entries are gone;"
-echo "demo: Theme and Mode are back to the values they had before the installation."
+echo "demo: the product folder, its files, shortcuts, keys, service and INI entries are gone;"
+echo "demo: Theme and Mode are back to the values they had before the installation, and the"
+echo "demo: device line is commented out. Two things stay by design: KSHARED.DLL, whose shared"
+echo "demo: counter reached zero (a silent run keeps such a file and removes its counter), and"
+echo "demo: the Program Manager item, because Wine's shell does not describe a group's items,"
+echo "demo: so the uninstaller cannot match it."
