@@ -170,28 +170,3 @@ void PromptAttributesText(char* out, int32_t size, const char* attributes)
     for (char* p = FindCharMb(out, '|'); p; p = FindCharMb(p + 1, '|'))
         *p = '/';
 }
-
-int32_t FormatWithTexts(char* out, int32_t size, const char* message, const char* const* texts,
-                        int32_t count)
-{
-    int32_t n = 0;
-    int32_t next = 0;
-    if (size <= 0)
-        return 0;
-    for (const char* m = message; *m && n < size - 1; m++) {
-        if (m[0] == '%' && m[1] == 's') {
-            const char* t = next < count && texts[next] ? texts[next] : "";
-            next++;
-            while (*t && n < size - 1)
-                out[n++] = *t++;
-            m++;
-        } else if (m[0] == '%' && m[1] == '%') {
-            out[n++] = '%';
-            m++;
-        } else {
-            out[n++] = *m;
-        }
-    }
-    out[n] = 0;
-    return n;
-}

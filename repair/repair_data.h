@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "ui/text_format.h"
+
 // The repair data's expected values. Date and Time are in the DOS form the
 // file system's time stamps are compared in.
 struct RepairFields {
@@ -47,7 +49,3 @@ void SplitSourceText(const char* source, char* path, int32_t pathSize, char* att
 // The attributes as the installer prompt shows them: every '|' becomes '/'.
 void PromptAttributesText(char* out, int32_t size, const char* attributes);
 
-// Fills a catalogue message with up to three texts: each "%s" in turn takes
-// the next text, "%%" becomes "%"; the message is never a printf format.
-int32_t FormatWithTexts(char* out, int32_t size, const char* message, const char* const* texts,
-                        int32_t count);
