@@ -34,10 +34,13 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE ketra_core_fuzz)
     set(corpus ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+    # New inputs go to a folder of the build; the committed corpus is only read.
+    set(found ${CMAKE_BINARY_DIR}/fuzz-found/${name})
+    file(MAKE_DIRECTORY ${found})
     add_test(NAME ${name}
       COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
               $<TARGET_FILE:${name}> -max_total_time=${KETRA_FUZZ_SECONDS}
-              -max_len=65536 -rss_limit_mb=4096 ${corpus})
+              -max_len=65536 -rss_limit_mb=4096 ${found} ${corpus})
     set_tests_properties(${name} PROPERTIES TIMEOUT 600)
   endforeach()
 endif()
