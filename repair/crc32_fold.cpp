@@ -1,7 +1,9 @@
 #include "repair/crc32_fold.h"
 
 // CRC-32 by carry-less multiplication: four 128-bit lanes are folded forward
-// 64 bytes a step, then into one lane, then reduced to 32 bits (Barrett).
+// 64 bytes a step (eight lanes, 128 bytes a step, where the processor
+// multiplies 256-bit registers), then into one lane, then reduced to 32 bits
+// (Barrett).
 // All constants are powers of x modulo the CRC polynomial in the reflected
 // bit order, made once by MakeFoldConstants from the polynomial itself.
 #if defined(__i386__) || defined(__x86_64__)
@@ -57,6 +59,8 @@ static uint64_t ReflectedQuotient()
 }
 
 struct FoldConstants {
+    alignas(32) uint64_t by8[4];  // fold 1024 bits forward, both halves of a 256-bit lane
+    alignas(32) uint64_t by4w[4]; // fold 512 bits forward, the same
     alignas(16) uint64_t by4[2];  // fold 512 bits forward
     alignas(16) uint64_t by1[2];  // fold 128 bits forward
     alignas(16) uint64_t to64[2]; // 96 bits down to 64
@@ -65,9 +69,14 @@ struct FoldConstants {
 
 static FoldConstants Constants;
 static int FoldState; // 0 unknown, 1 usable, -1 not on this processor
+static bool WideFold;  // 256-bit lanes too
 
 static void MakeFoldConstants()
 {
+    Constants.by8[0] = Constants.by8[2] = ReflectedPowerMod(8 * 128 + 32);
+    Constants.by8[1] = Constants.by8[3] = ReflectedPowerMod(8 * 128 - 32);
+    Constants.by4w[0] = Constants.by4w[2] = ReflectedPowerMod(4 * 128 + 32);
+    Constants.by4w[1] = Constants.by4w[3] = ReflectedPowerMod(4 * 128 - 32);
     Constants.by4[0] = ReflectedPowerMod(4 * 128 + 32);
     Constants.by4[1] = ReflectedPowerMod(4 * 128 - 32);
     Constants.by1[0] = ReflectedPowerMod(128 + 32);
@@ -78,31 +87,47 @@ static void MakeFoldConstants()
     Constants.barrett[1] = ReflectedQuotient();
 }
 
+// 256-bit carry-less multiplication needs AVX2, VPCLMULQDQ and a system
+// that saves the 256-bit registers.
+static bool HasWideFold()
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d))
+        return false;
+    const unsigned osxsave = 1u << 27, avx = 1u << 28;
+    if ((c & (osxsave | avx)) != (osxsave | avx))
+        return false;
+    unsigned low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    if ((low & 6) != 6)
+        return false;
+    if (__get_cpuid_max(0, nullptr) < 7)
+        return false;
+    __cpuid_count(7, 0, a, b, c, d);
+    const unsigned avx2 = 1u << 5, vpclmulqdq = 1u << 10;
+    return (b & avx2) && (c & vpclmulqdq);
+}
+
 bool Crc32FoldAvailable()
 {
     if (FoldState == 0) {
         unsigned a = 0, b = 0, c = 0, d = 0;
         bool has = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_PCLMUL) && (d & bit_SSE2);
-        if (has)
+        if (has) {
             MakeFoldConstants();
+            WideFold = HasWideFold();
+        }
         FoldState = has ? 1 : -1;
     }
     return FoldState > 0;
 }
 
-KETRA_FOLD_ENTRY KETRA_FOLD_TARGET uint32_t Crc32Fold(uint32_t value, const unsigned char* p,
-                                                     size_t length)
+// Four 128-bit lanes holding the folded state of everything before at, then
+// length more bytes (a multiple of 16) to the 32-bit register.
+__attribute__((always_inline)) KETRA_FOLD_TARGET static inline uint32_t
+FoldLanes(__m128i x1, __m128i x2, __m128i x3, __m128i x4, const __m128i* at, size_t length)
 {
-    const __m128i* at = (const __m128i*)p;
-    __m128i x1 = _mm_loadu_si128(at + 0);
-    __m128i x2 = _mm_loadu_si128(at + 1);
-    __m128i x3 = _mm_loadu_si128(at + 2);
-    __m128i x4 = _mm_loadu_si128(at + 3);
-    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128((int)value));
-    at += 4;
-    length -= 64;
-
-    __m128i k = _mm_load_si128((const __m128i*)Constants.by4);
+    __m128i k = _mm_loadu_si128((const __m128i*)Constants.by4);
     while (length >= 64) {
         __m128i l1 = _mm_clmulepi64_si128(x1, k, 0x00);
         __m128i l2 = _mm_clmulepi64_si128(x2, k, 0x00);
@@ -121,7 +146,7 @@ KETRA_FOLD_ENTRY KETRA_FOLD_TARGET uint32_t Crc32Fold(uint32_t value, const unsi
     }
 
     // Four lanes into one, then any further 16-byte blocks.
-    k = _mm_load_si128((const __m128i*)Constants.by1);
+    k = _mm_loadu_si128((const __m128i*)Constants.by1);
     __m128i next[3] = {x2, x3, x4};
     for (int i = 0; i < 3; i++) {
         __m128i low = _mm_clmulepi64_si128(x1, k, 0x00);
@@ -147,11 +172,67 @@ KETRA_FOLD_ENTRY KETRA_FOLD_TARGET uint32_t Crc32Fold(uint32_t value, const unsi
     x1 = _mm_clmulepi64_si128(_mm_and_si128(x1, mask32), k, 0x00);
     x1 = _mm_xor_si128(x1, high);
     // Barrett reduction to the 32-bit remainder.
-    k = _mm_load_si128((const __m128i*)Constants.barrett);
+    k = _mm_loadu_si128((const __m128i*)Constants.barrett);
     __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x1, mask32), k, 0x10);
     t = _mm_clmulepi64_si128(_mm_and_si128(t, mask32), k, 0x00);
     x1 = _mm_xor_si128(x1, t);
     return (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(x1, 4));
+}
+
+// Eight 128-bit lanes in four 256-bit registers, 128 bytes a step; what is
+// left goes on in four narrow lanes.
+KETRA_FOLD_ENTRY __attribute__((target("avx2,vpclmulqdq,pclmul"))) static uint32_t
+FoldWide(uint32_t value, const unsigned char* p, size_t length)
+{
+    const __m256i* at = (const __m256i*)p;
+    __m256i y1 = _mm256_loadu_si256(at + 0);
+    __m256i y2 = _mm256_loadu_si256(at + 1);
+    __m256i y3 = _mm256_loadu_si256(at + 2);
+    __m256i y4 = _mm256_loadu_si256(at + 3);
+    y1 = _mm256_xor_si256(y1, _mm256_set_epi32(0, 0, 0, 0, 0, 0, 0, (int)value));
+    at += 4;
+    length -= 128;
+
+    __m256i k = _mm256_loadu_si256((const __m256i*)Constants.by8);
+    while (length >= 128) {
+        __m256i l1 = _mm256_clmulepi64_epi128(y1, k, 0x00);
+        __m256i l2 = _mm256_clmulepi64_epi128(y2, k, 0x00);
+        __m256i l3 = _mm256_clmulepi64_epi128(y3, k, 0x00);
+        __m256i l4 = _mm256_clmulepi64_epi128(y4, k, 0x00);
+        y1 = _mm256_clmulepi64_epi128(y1, k, 0x11);
+        y2 = _mm256_clmulepi64_epi128(y2, k, 0x11);
+        y3 = _mm256_clmulepi64_epi128(y3, k, 0x11);
+        y4 = _mm256_clmulepi64_epi128(y4, k, 0x11);
+        y1 = _mm256_xor_si256(_mm256_xor_si256(y1, l1), _mm256_loadu_si256(at + 0));
+        y2 = _mm256_xor_si256(_mm256_xor_si256(y2, l2), _mm256_loadu_si256(at + 1));
+        y3 = _mm256_xor_si256(_mm256_xor_si256(y3, l3), _mm256_loadu_si256(at + 2));
+        y4 = _mm256_xor_si256(_mm256_xor_si256(y4, l4), _mm256_loadu_si256(at + 3));
+        at += 4;
+        length -= 128;
+    }
+    // The first 64 bytes onto the second 64.
+    k = _mm256_loadu_si256((const __m256i*)Constants.by4w);
+    y3 = _mm256_xor_si256(y3, _mm256_xor_si256(_mm256_clmulepi64_epi128(y1, k, 0x00),
+                                               _mm256_clmulepi64_epi128(y1, k, 0x11)));
+    y4 = _mm256_xor_si256(y4, _mm256_xor_si256(_mm256_clmulepi64_epi128(y2, k, 0x00),
+                                               _mm256_clmulepi64_epi128(y2, k, 0x11)));
+    return FoldLanes(_mm256_castsi256_si128(y3), _mm256_extracti128_si256(y3, 1),
+                     _mm256_castsi256_si128(y4), _mm256_extracti128_si256(y4, 1),
+                     (const __m128i*)at, length);
+}
+
+KETRA_FOLD_ENTRY KETRA_FOLD_TARGET uint32_t Crc32Fold(uint32_t value, const unsigned char* p,
+                                                     size_t length)
+{
+    if (WideFold && length >= 256)
+        return FoldWide(value, p, length);
+    const __m128i* at = (const __m128i*)p;
+    __m128i x1 = _mm_loadu_si128(at + 0);
+    __m128i x2 = _mm_loadu_si128(at + 1);
+    __m128i x3 = _mm_loadu_si128(at + 2);
+    __m128i x4 = _mm_loadu_si128(at + 3);
+    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128((int)value));
+    return FoldLanes(x1, x2, x3, x4, at + 4, length - 64);
 }
 
 #else
