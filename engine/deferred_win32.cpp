@@ -26,6 +26,18 @@ static bool IsOwnModule(const char* path)
     return lstrcmpiA(longForm, ModulePath) == 0;
 }
 
+int32_t ClearAndDeleteOrDefer(const char* path)
+{
+    if (IsOwnModule(path))
+        SelfRemovalPending = 1;
+    else if (DeleteFileA(path)) {
+        NotifyShellPath(SHCNE_DELETE, path);
+        return 0;
+    }
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileOrDefer(path);
+}
+
 void AppendWininitDeletion(const char* shortPath)
 {
     char wininit[MAX_PATH];

@@ -78,8 +78,7 @@ int32_t ClearAttributes(const char* path)
 
 void DeleteFileAndHelpIndex(const char* path)
 {
-    ClearAttributes(path);
-    DeleteFileOrDefer(path);
+    ClearAndDeleteOrDefer(path);
     size_t len = strlen(path);
     if (len > 4 && lstrcmpiA(path + len - 4, ".HLP") == 0) {
         char index[MAX_PATH];
@@ -170,10 +169,8 @@ void RemoveDirectoryTree(const char* given, int32_t whole)
                 char file[MAX_PATH];
                 if (state.attributes & FILE_ATTRIBUTE_DIRECTORY)
                     continue;
-                if (JoinPath(file, path, state.name)) {
-                    ClearAttributes(file);
-                    DeleteFileOrDefer(file);
-                }
+                if (JoinPath(file, path, state.name))
+                    ClearAndDeleteOrDefer(file);
             } while (FindNextEntry(&state) == 0);
             FindEnd(&state);
         }

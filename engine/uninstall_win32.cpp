@@ -156,8 +156,7 @@ static void DeleteIniFiles(UninstallState* s)
         if (!Chosen(item->Selected) || item->Installation < s->threshold)
             continue;
         ReportPlain(s->iniFile, item->Path);
-        ClearAttributes(item->Path);
-        DeleteFileOrDefer(item->Path);
+        ClearAndDeleteOrDefer(item->Path);
     }
 }
 
