@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/run_state.h"
 #include "app/shortcut_launch.h"
+#include "engine/engine_env.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
 #include "ui/resources/resource.h"
@@ -50,9 +51,9 @@ void DestroyWindowsAndDrain()
     MainWindow = nullptr;
 }
 
-static void FreeSharedObjects()
+static void FreeSharedObjects(bool shellIdle)
 {
-    if (Shell32Module)
+    if (Shell32Module && shellIdle)
         FreeLibrary(Shell32Module);
     Shell32Module = nullptr;
     ShChangeNotifyProc = nullptr;
@@ -92,13 +93,14 @@ int CloseRun(int32_t tempCopyMade)
 {
     TraceStartupForTest();
     DestroyWindowsAndDrain();
+    bool shellIdle = FlushShellNotifications();
     if (ShChangeNotifyProc) {
         char windows[260];
         GetWindowsDirectoryA(windows, 256);
         windows[255] = 0;
         ShChangeNotifyProc(SHCNE_UPDATEDIR, 0x2001, windows, nullptr);
     }
-    FreeSharedObjects();
+    FreeSharedObjects(shellIdle);
     char helper[260] = "";
     if (RestartNeeded && PlatformKind == PlatformNT)
         WriteRestartHelper(helper);

@@ -6,4 +6,8 @@
 
 // Tells the shell about a deleted file or removed folder when the shell of
 // this system wants to hear it (NewShell set and SHChangeNotify found).
+// The shell hears of it shortly after, in the order of the calls.
 void NotifyShellPath(long event, const char* path);
+// Returns true when the shell has been told of everything, false when it
+// stopped answering for ten seconds (the shell library must then stay loaded).
+bool FlushShellNotifications();
