@@ -44,6 +44,7 @@ class Driver:
                 self.proc.wait(timeout=20)
             except subprocess.TimeoutExpired:
                 self.proc.kill()
+        self.proc.stdout.close()
 
     def _line(self):
         line = self.proc.stdout.readline()

@@ -6,6 +6,7 @@ import shutil
 import unittest
 
 import ketra
+import kgui
 from kinstall import restart_session
 
 
@@ -51,6 +52,47 @@ class Startup(unittest.TestCase):
         # The long form of the program's own path is kept.
         self.assertEqual(self.program.lower(), trace["ModulePath"].lower())
         self.assertEqual(self.program[:-3].lower() + "ini", trace["SettingsIniPath"].lower())
+
+    def choose_log(self, answer):
+        """Starts the program with no log beside it and answers the open-file
+        dialog through answer(driver, dialog); returns the run's trace."""
+        env = {"KETRA_TRACE": self.trace_win, "KETRA_HOLD_MS": "300"}
+        proc = ketra.start(self.program, env=env)
+        gui = kgui.Driver()
+        try:
+            # Wine shows an empty frame of the dialog first; the one to
+            # answer is the one with the file name box (1148).
+            def file_dialog():
+                for line in gui.rows("windows"):
+                    window, cls = line.split(" ")[:2]
+                    if cls == "#32770" and gui.try_ask("text %s 1148" % window) is not None:
+                        return window
+                return None
+            self.assertTrue(gui.until(lambda: file_dialog() is not None, 30), "no open-file dialog")
+            dialog = file_dialog()
+            answer(gui, dialog)
+            self.assertTrue(gui.gone(dialog, 20000), "the open-file dialog stayed")
+            self.assertEqual(0, proc.wait(timeout=60))
+        finally:
+            gui.close()
+            if proc.poll() is None:
+                proc.kill()
+        return ketra.read_trace(self.trace)
+
+    def test_no_log_asks_for_one_and_takes_the_chosen_file(self):
+        chosen = self.win_dir + "\CHOSEN.LOG"
+        open(ketra.unix(chosen), "w").close()
+
+        def open_chosen(gui, dialog):
+            gui.ask("settext %s 1148 %s" % (dialog, chosen))
+            # Enter takes the default button, Open (its id 1 is also the toolbar's).
+            gui.key(dialog, 1148, "RETURN")
+        trace = self.choose_log(open_chosen)
+        self.assertEqual(ketra.short_path(chosen).lower(), ketra.short_path(trace["LogPath"]).lower())
+
+    def test_cancelled_open_dialog_ends_the_run_quietly(self):
+        trace = self.choose_log(lambda gui, dialog: gui.click(dialog, 2))
+        self.assertEqual("", trace.get("LogPath", ""))
 
     def test_temporary_copy_is_deleted_at_restart(self):
         trace = self.launch("C:\\APP\\INSTALL.LOG")

@@ -12,6 +12,7 @@
 //   text HWND ID                text of control ID (0: the window itself)
 //   state HWND ID               visible, enabled, checked of control ID
 //   click HWND ID               posts BM_CLICK to control ID
+//   settext HWND ID TEXT        sets the text of control ID (a file name box)
 //   key HWND ID VK              posts a key press (VK: RETURN, ESCAPE or a number)
 //   list HWND ID                list box rows: "OK n", then n lines "sel text"
 //   setsel HWND ID ROW 0|1      selects or unselects a row (-1: every row)
@@ -312,6 +313,20 @@ static void Run(char* line)
     } else if (strcmp(c, "click") == 0 && n >= 3) {
         HWND control = Control(ParseWindow(w[1]), w[2]);
         if (control && PostMessageA(control, BM_CLICK, 0, 0))
+            Reply("OK");
+        else
+            Reply("ERR no control");
+    } else if (strcmp(c, "settext") == 0 && n >= 4) {
+        HWND control = Control(ParseWindow(w[1]), w[2]);
+        char text[512];
+        snprintf(text, sizeof text, "%s", w[3]);
+        for (int i = 4; i < n; i++) {
+            strncat(text, " ", sizeof text - strlen(text) - 1);
+            strncat(text, w[i], sizeof text - strlen(text) - 1);
+        }
+        DWORD_PTR done = 0;
+        if (control && SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL,
+                                           MessageWaitMs, &done))
             Reply("OK");
         else
             Reply("ERR no control");
