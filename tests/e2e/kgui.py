@@ -15,6 +15,15 @@ def display():
         return f.read().strip()
 
 
+def own_frames(on):
+    """Without a window manager on the display, Wine draws window frames (and
+    places maximised windows) itself only when it does not hand them to one."""
+    if on:
+        ketra.run("reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+    else:
+        ketra.run("reg", "delete", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/f")
+
+
 def unescape(text):
     out, i = [], 0
     while i < len(text):

@@ -7,6 +7,7 @@ import time
 import unittest
 
 import ketra
+import kgui
 from kinstall import restart_session
 
 SCREENS = os.path.join(ketra.BUILD, "screens")
@@ -32,13 +33,11 @@ def setUpModule():
 class Screens(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        # Without a window manager on the display, Wine draws the frames and
-        # places maximised windows itself only when it manages them.
-        ketra.run("reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        kgui.own_frames(True)
 
     @classmethod
     def tearDownClass(cls):
-        ketra.run("reg", "delete", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/f")
+        kgui.own_frames(False)
 
     def setUp(self):
         os.makedirs(SCREENS, exist_ok=True)

@@ -47,13 +47,11 @@ def setUpModule():
 class WizardCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        # Without a window manager Wine draws the window frames itself only
-        # when it does not hand them to one.
-        ketra.run("reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        kgui.own_frames(True)
 
     @classmethod
     def tearDownClass(cls):
-        ketra.run("reg", "delete", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/f")
+        kgui.own_frames(False)
 
     def setUp(self):
         self.tag = "W%s%s" % (self.id().split(".")[-1][5:11], uuid.uuid4().hex[:5])
