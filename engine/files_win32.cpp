@@ -124,10 +124,22 @@ int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restor
     return 1;
 }
 
+int RemoveDirectoryAfterShell(const char* path)
+{
+    if (RemoveDirectoryA(path))
+        return TRUE;
+    DWORD error = GetLastError();
+    if (error == ERROR_DIR_NOT_EMPTY || error == ERROR_FILE_NOT_FOUND ||
+        error == ERROR_PATH_NOT_FOUND)
+        return FALSE;
+    FlushShellNotifications();
+    return RemoveDirectoryA(path);
+}
+
 int32_t RemoveEmptyDirectory(const char* path)
 {
     ClearAttributes(path);
-    if (!RemoveDirectoryA(path))
+    if (!RemoveDirectoryAfterShell(path))
         return 1;
     NotifyShellPath(SHCNE_RMDIR, path);
     return 0;

@@ -265,7 +265,7 @@ static void RemoveEmptiedShortcutFolder(const char* path)
     if (name > parent)
         name[-1] = 0;
     if (!IsProtectedDirectory(parent, false))
-        RemoveDirectoryA(parent);
+        RemoveDirectoryAfterShell(parent);
 }
 
 static void DeleteFiles(UninstallState* s)

@@ -10,6 +10,7 @@
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "engine/engine_env.h"
+#include "engine/files.h"
 
 static std::vector<std::string> Heard;
 static std::vector<long> HeardEvents;
@@ -59,6 +60,61 @@ TEST(ShellNotices, EveryNoticeArrivesInOrderAfterTheFlush)
     EXPECT_TRUE(FlushShellNotifications());
     EXPECT_EQ(sent.size(), Heard.size());
 
+    ShChangeNotifyProc = saved;
+    NewShell = savedShell;
+}
+
+// A shell that reads the folder of every path it hears of, as the real one
+// does, and takes its time over it.
+static HANDLE ShellReading;
+static void WINAPI ReadFolderSlowly(LONG, UINT flags, LPCVOID item1, LPCVOID)
+{
+    if (flags != SHCNF_PATHA)
+        return;
+    std::string folder = (const char*)item1;
+    folder = folder.substr(0, folder.rfind('\\')) + "\\*";
+    WIN32_FIND_DATAA found;
+    HANDLE listing = FindFirstFileA(folder.c_str(), &found);
+    SetEvent(ShellReading);
+    Sleep(300);
+    if (listing != INVALID_HANDLE_VALUE)
+        FindClose(listing);
+}
+
+TEST(ShellNotices, FolderTheShellIsReadingIsStillRemoved)
+{
+    ShChangeNotifyFunc saved = ShChangeNotifyProc;
+    int32_t savedShell = NewShell;
+    ShChangeNotifyProc = ReadFolderSlowly;
+    NewShell = 1;
+    ShellReading = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "KNOTICE" + std::to_string(GetCurrentProcessId());
+    std::string file = folder + "\\GONE.TXT";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    ASSERT_TRUE(DeleteFileA(file.c_str()));
+
+    // The shell is still reading the folder when the folder's turn comes.
+    NotifyShellPath(SHCNE_DELETE, file.c_str());
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ShellReading, 5000));
+    EXPECT_EQ(0, RemoveEmptyDirectory(folder.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str()));
+
+    // A folder that is not empty is refused at once, and stays.
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\SUB").c_str(), nullptr));
+    EXPECT_EQ(1, RemoveEmptyDirectory(folder.c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str()));
+
+    EXPECT_TRUE(FlushShellNotifications());
+    RemoveDirectoryA((folder + "\\SUB").c_str());
+    RemoveDirectoryA(folder.c_str());
+    CloseHandle(ShellReading);
     ShChangeNotifyProc = saved;
     NewShell = savedShell;
 }
