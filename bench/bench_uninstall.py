@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Silent uninstall of 1,000 and 10,000 files (and a tenth as many registry
 values) under Wine, against a floor measured in the same run: a bare program
-that only calls DeleteFileA on the same files. Prints figures; asserts
-nothing. Run after tools/build.sh with the Wine session up:
+that only calls DeleteFileA on the same files, once in a tight loop and
+once waiting for a timer tick after every deletion as the uninstaller's
+progress reports do. Prints figures; asserts nothing. Run after tools/build.sh with the Wine session up:
     BUILD_DIR=build/win64 tools/wine-session.sh start
     python3 bench/bench_uninstall.py [counts...]"""
 import os
@@ -53,12 +54,15 @@ def lay_out(count):
     return root, paths
 
 
-def floor(count):
+def floor(count, paced=False):
+    """Files deleted and seconds spent in DeleteFileA. Paced: a timer tick is
+    waited for after every deletion, as after every progress report."""
     root, paths = lay_out(count)
     listing = unix_path(root + "\\list.txt")
     with open(listing, "wb") as f:
         f.write(("\r\n".join(paths) + "\r\n").encode("ascii"))
-    out = run_wine([os.path.join(TOOLS, "KDELALL.EXE"), root + "\\list.txt"]).out.split()
+    args = [os.path.join(TOOLS, "KDELALL.EXE"), root + "\\list.txt"] + (["/PACED"] if paced else [])
+    out = run_wine(args, timeout=3600).out.split()
     return int(out[0]), int(out[1]) / 1000.0
 
 
@@ -85,6 +89,7 @@ def main():
     print("process start and end of an empty run: %.2f s" % startup)
     for count in counts:
         deleted, floor_seconds = floor(count)
+        paced_deleted, paced_seconds = floor(count, paced=True)
         total, waits, left = uninstall(count)
         engine = max(total - waits - startup, 1e-6)
         print("%6d files: floor %.0f files/s (%d deleted in %.2f s)" %
@@ -94,6 +99,11 @@ def main():
               "(%.2f of the floor's rate); %d files left" %
               (count, total, count / total, waits, 1000.0 * waits / max(count, 1), engine,
                count / engine, (count / engine) / (deleted / max(floor_seconds, 1e-6)), left))
+        paced_rate = paced_deleted / max(paced_seconds, 1e-6)
+        print("%6d files: floor with a timer tick after every deletion: DeleteFileA alone "
+              "%.0f files/s (%.2f ms a call); engine's own work at %.2f of that rate" %
+              (count, paced_rate, 1000.0 * paced_seconds / max(paced_deleted, 1),
+               (count / engine) / paced_rate))
 
 
 if __name__ == "__main__":
