@@ -15,8 +15,17 @@ int32_t RemoveEmptyDirectory(const char* path);
 int RemoveDirectoryAfterShell(const char* path);
 void RemoveDirectoryTree(const char* path, int32_t whole);
 
-// A folder that no log entry may remove: drive and share roots, the Windows,
-// System and Program Files folders, and the user's own shell folders.
+// A folder that no log entry may remove: drive and share roots, the Windows
+// folder and every system folder, every Program Files and Common Files
+// folder, and the user's own shell folders, however the path spells them.
 // forWildcardFiles: the check for deleting the files matched by a wildcard,
-// which leaves the Program Files folder to the entry as the log says it.
+// which leaves the Program Files folders to the entry as the log says it.
 bool IsProtectedDirectory(const char* dir, bool forWildcardFiles);
+// The system's and the shell's folders are read once; a test that changes
+// them drops what was read.
+void ForgetKeptFolders();
+
+// A link to another place (a symbolic link or a junction): removing it takes
+// the link and never anything behind it. A folder that is a reparse point of
+// any other kind is left alone, and no walk ever enters one.
+bool IsReparsePoint(const char* path);

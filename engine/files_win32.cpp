@@ -45,6 +45,35 @@ static void FindEnd(FindState* state)
     state->handle = INVALID_HANDLE_VALUE;
 }
 
+// A reparse point whose tag says it stands for a name elsewhere (symbolic
+// links and junctions). The system keeps the tag of a reparse point in the
+// search data; other systems, and other kinds of reparse point, never match.
+static bool IsNameSurrogate(const WIN32_FIND_DATAA& data)
+{
+    const DWORD NameSurrogateBit = 0x20000000;
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (data.dwReserved0 & NameSurrogateBit);
+}
+
+bool IsReparsePoint(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Removes a linked folder met in a tree: the link goes, what it points to
+// stays. Only a link the system names as one is removed, because removing
+// the folder of any other reparse point (or a link on a system that does
+// not tell links apart) may remove the folder behind it instead.
+static void RemoveLinkedFolder(const char* path, const WIN32_FIND_DATAA& data)
+{
+    if (!IsNameSurrogate(data))
+        return;
+    SetFileAttributesA(path, data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if (RemoveDirectoryA(path))
+        NotifyShellPath(SHCNE_RMDIR, path);
+}
+
 // Joins dir, a backslash and name into out (MAX_PATH); false when it would
 // not fit, so that no cut path is ever deleted.
 static bool JoinPath(char* out, const char* dir, const char* name)
@@ -107,8 +136,9 @@ int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restor
         return 0;
     *cut = 0;
     // Every wildcard is checked, not only "*.*": C:\WINDOWS\*.DLL would
-    // otherwise empty the Windows folder of its libraries.
-    if (IsProtectedDirectory(dir, true))
+    // otherwise empty the Windows folder of its libraries. A linked folder
+    // is not searched: its files live elsewhere.
+    if (IsProtectedDirectory(dir, true) || IsReparsePoint(dir))
         return 0;
     FindState state;
     if (FindFirstEntry(path, &state) == 0) {
@@ -126,6 +156,9 @@ int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restor
 
 int RemoveDirectoryAfterShell(const char* path)
 {
+    // Some systems remove the folder behind a link in place of the link.
+    if (IsReparsePoint(path))
+        return FALSE;
     if (RemoveDirectoryA(path))
         return TRUE;
     DWORD error = GetLastError();
@@ -160,13 +193,30 @@ void RemoveDirectoryTree(const char* given, int32_t whole)
     }
     if (IsProtectedDirectory(path, false))
         return;
-
     FindState state;
+    state.handle = INVALID_HANDLE_VALUE;
+    // A link goes when the whole tree goes; a pattern leaves it, as it leaves
+    // every folder that still holds something.
+    bool everything = whole == 1 && strcmp(pattern, "\\*.*") == 0;
+    // A tree that is itself a link is not entered: the folder it points to
+    // stays as it is.
+    if (IsReparsePoint(path)) {
+        if (everything && FindFirstEntry(path, &state) == 0)
+            RemoveLinkedFolder(path, state.data);
+        FindEnd(&state);
+        return;
+    }
+
     if (JoinPath(search, path, "*.*") && FindFirstEntry(search, &state) == 0) {
         do {
             char sub[MAX_PATH];
             if (!(state.attributes & FILE_ATTRIBUTE_DIRECTORY) || state.name[0] == '.')
                 continue;
+            if (state.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (everything && JoinPath(sub, path, state.name))
+                    RemoveLinkedFolder(sub, state.data);
+                continue;
+            }
             int n = snprintf(sub, sizeof(sub), "%s\\%s%s", path, state.name, pattern);
             if (n > 0 && n < (int)sizeof(sub))
                 RemoveDirectoryTree(sub, whole);

@@ -143,6 +143,101 @@ TEST_F(EngineFiles, ProtectedFoldersAreNeverRemoved)
     DeleteFileA(keep.c_str());
 }
 
+// Reads a text value of HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion.
+static std::string CurrentVersionValue(const char* name)
+{
+    char value[MAX_PATH] = {0};
+    DWORD size = sizeof(value) - 1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    RegQueryValueExA(key, name, nullptr, nullptr, (BYTE*)value, &size);
+    RegCloseKey(key);
+    return value;
+}
+
+TEST_F(EngineFiles, ProtectedFoldersAreRecognisedInEverySpelling)
+{
+    char windows[MAX_PATH];
+    char system[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    GetSystemDirectoryA(system, sizeof(system));
+    std::string win = windows;
+    std::string programFiles = CurrentVersionValue("ProgramFilesDir");
+    ASSERT_FALSE(programFiles.empty());
+    std::string shortProgramFiles = ShortPath(programFiles);
+    ASSERT_NE(programFiles, shortProgramFiles) << "expected a short name to test with";
+    std::string forward = programFiles;
+    for (char& c : forward)
+        if (c == '\\')
+            c = '/';
+    std::string windowsName = win.substr(win.rfind('\\') + 1);
+
+    ASSERT_EQ(0, SetCurrentDirectoryA("C:\\ktrtest") ? 0 : 1);
+    const std::string spellings[] = {
+        win + "\\.",
+        win + "\\",
+        win + "\\\\",
+        win + "\\system32\\..",
+        std::string(system) + "\\..\\..\\" + windowsName,
+        "C:\\ktrtest\\..\\" + windowsName,
+        "..\\" + windowsName,
+        "C:\\\\" + windowsName,
+        win + ".",
+        win + " .",
+        std::string(system) + "\\.",
+        win + "\\SysWOW64",
+        win + "\\Sysnative",
+        programFiles + "\\.",
+        programFiles + "\\",
+        shortProgramFiles,
+        shortProgramFiles + "\\.",
+        forward,
+        forward + "/",
+        programFiles + "\\KTRAPP\\..",
+        "C:\\.",
+        "C:\\ktrtest\\..",
+        "C:/",
+        "\\\\?\\C:\\ktrtest\\app",
+    };
+    for (const std::string& dir : spellings)
+        EXPECT_TRUE(IsProtectedDirectory(dir.c_str(), false)) << "expected protected: " << dir;
+
+    // Every Program Files and Common Files folder of a 64-bit system, from
+    // whichever view this program reads.
+    for (const char* name : {"ProgramFilesDir", "ProgramW6432Dir", "ProgramFilesDir (x86)",
+                             "CommonFilesDir", "CommonFilesDir (x86)"}) {
+        std::string value = CurrentVersionValue(name);
+        if (!value.empty())
+            EXPECT_TRUE(IsProtectedDirectory(value.c_str(), false)) << name << " " << value;
+    }
+    EXPECT_FALSE(IsProtectedDirectory((programFiles + "\\KTRAPP").c_str(), false));
+    EXPECT_FALSE(IsProtectedDirectory((shortProgramFiles + "\\KTRAPP").c_str(), false));
+    EXPECT_FALSE(IsProtectedDirectory("C:\\ktrtest\\app\\..\\other", false));
+
+    // A tree spelled so is not touched.
+    std::string keep = programFiles + "\\KTRKEEP.TXT";
+    std::string keepInside = programFiles + "\\KTRKEEPDIR\\KEEP.TXT";
+    CreateDirectoryA((programFiles + "\\KTRKEEPDIR").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(keep, "mine"));
+    ASSERT_TRUE(WriteFileText(keepInside, "mine"));
+    RemoveDirectoryTree((shortProgramFiles + "\\.").c_str(), 1);
+    RemoveDirectoryTree((forward + "/").c_str(), 1);
+    RemoveDirectoryTree((std::string(system) + "\\..\\..\\" + windowsName + "\\..\\" +
+                         programFiles.substr(3))
+                            .c_str(),
+                        1);
+    EXPECT_TRUE(PathExists(keep));
+    EXPECT_TRUE(PathExists(keepInside));
+    EXPECT_EQ(0, RemoveOrRestoreFile((win + "\\system32\\..\\*.*").c_str(), "", 0));
+    EXPECT_EQ(0, RemoveOrRestoreFile((std::string(system) + "\\.\\*.DLL").c_str(), "", 0));
+    EXPECT_TRUE(PathExists(std::string(system) + "\\kernel32.dll"));
+    DeleteFileA(keep.c_str());
+    DeleteFileA(keepInside.c_str());
+    RemoveDirectoryA((programFiles + "\\KTRKEEPDIR").c_str());
+}
+
 TEST_F(EngineFiles, InUseFileIsDeletedAtRestartOnlyWhenAllowed)
 {
     std::string dir = ScratchFolder("inuse");

@@ -14,6 +14,9 @@ void RemoveTree(const std::string& path)
             if (name == "." || name == "..")
                 continue;
             std::string child = path + "\\" + name;
+            // Never into a link: what it points to is not the test's.
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                continue;
             SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
