@@ -1,0 +1,143 @@
+"""The uninstall removes only what its log owns, whatever the log says.
+
+For each seed, hostile_logs makes a product installed for real, with links
+and the user's own files inside it, and appends hostile lines to its log;
+sentinels stand beside it, in the Windows and system folders, in every
+Program Files folder and in the user's shell folders. The real program runs
+silently on the log; afterwards every sentinel must be there byte for byte,
+every registry value the log does not own unchanged.
+
+KETRA_INVARIANT_CASES sets how many seeds run after the kept ones (default
+30), KETRA_INVARIANT_FIRST the first of them (default 1). A seed that ever
+fails goes into KEPT_SEEDS."""
+import os
+import shutil
+import unittest
+
+import hostile_logs
+from kinstall import (BUILD, Product, probe, restart_session, run_wine, unix_path, write_bytes)
+
+PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
+KEPT_SEEDS = []
+CASES = int(os.environ.get("KETRA_INVARIANT_CASES", "30"))
+FIRST = int(os.environ.get("KETRA_INVARIANT_FIRST", "1"))
+
+
+def setUpModule():
+    restart_session()
+
+
+def tree(win_root):
+    """Relative path -> bytes, "link -> target", or None for a folder; links
+    are listed and never followed. None when the folder is gone."""
+    base = unix_path(win_root)
+    if not os.path.isdir(base):
+        return None
+    snap = {}
+    for top, dirs, files in os.walk(base):
+        rel_top = os.path.relpath(top, base)
+        snap[rel_top + "/"] = None
+        for name in dirs + files:
+            full = os.path.join(top, name)
+            rel = os.path.join(rel_top, name)
+            if os.path.islink(full):
+                snap[rel] = "link -> " + os.readlink(full)
+            elif os.path.isfile(full):
+                with open(full, "rb") as h:
+                    snap[rel] = h.read()
+    return snap
+
+
+def read_or_none(win):
+    path = unix_path(win)
+    if not os.path.isfile(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def registry_value(root, key, name):
+    return probe("reg|%s|%s|%s" % (root, key, name))[0]
+
+
+class Invariant(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        desktop = probe("folder|DESKTOP")[0].strip()
+        programs = probe("folder|PROGRAMS")[0].strip()
+        cls.protected = [("C:\\windows", False), ("C:\\windows\\system32", False),
+                         ("C:\\windows\\syswow64", False), ("C:\\Program Files", True),
+                         ("C:\\Program Files (x86)", True),
+                         ("C:\\Program Files\\Common Files", True),
+                         (desktop, False), (programs, False)]
+        cls.short_names = {}
+        for folder, _ in cls.protected:
+            short = probe("short|" + folder)[0].strip()
+            if short.lower() != folder.lower() and short != "missing":
+                cls.short_names[folder.lower()] = short
+
+    def run_seed(self, seed):
+        tag = "I%d" % seed
+        root = "C:\\KINV\\" + tag
+        app = root + "\\App"
+        shutil.rmtree(unix_path(root), ignore_errors=True)
+        os.makedirs(unix_path(root))
+        case = hostile_logs.make_case(seed, root, self.protected, self.short_names, tag)
+        product = Product(tag, root)
+        kept = []
+        try:
+            for name, data in case.payload.items():
+                product.add(name, data)
+            done = product.install(["title Invariant %d" % seed, "appdir " + app] + case.manifest)
+            self.assertEqual(0, done.returncode, done.out + done.err)
+            for path, data in (list(case.user_files.items()) + list(case.sentinels.items()) +
+                               list(case.tree_files.items())):
+                write_bytes(path, data)
+                kept.append(path)
+            for folder in case.sentinel_trees:
+                os.makedirs(unix_path(folder), exist_ok=True)
+            for link, target in case.links:
+                os.makedirs(os.path.dirname(unix_path(link)), exist_ok=True)
+                os.symlink(unix_path(target), unix_path(link))
+            for root_name, key, name, data in case.registry:
+                done = run_wine(["reg", "add", root_name + "\\" + key, "/v", name, "/d", data, "/f"])
+                self.assertEqual(0, done.returncode, done.out)
+            with open(unix_path(app + "\\INSTALL.LOG"), "ab") as f:
+                for line in case.appended:
+                    f.write(line.encode("gbk") + b"\r\n")
+            trees = {folder: tree(folder) for folder in case.sentinel_trees}
+
+            done = run_wine([PROGRAM, "/S", app + "\\INSTALL.LOG"], timeout=300)
+
+            where = "seed %d (KETRA_INVARIANT_FIRST=%d KETRA_INVARIANT_CASES=1)" % (seed, seed)
+            self.assertEqual(0, done.returncode, "%s: %s" % (where, done.out + done.err))
+            self.assertIsNone(read_or_none(app + "\\FIRST.DAT"),
+                              "%s: expected the product's own file removed" % where)
+            for path, data in list(case.sentinels.items()) + list(case.user_files.items()):
+                self.assertEqual(data, read_or_none(path), "%s: expected %s kept" % (where, path))
+            for folder, before in trees.items():
+                self.assertEqual(before, tree(folder), "%s: expected %s as it was" % (where, folder))
+            for root_name, key, name, data in case.registry:
+                self.assertEqual("0|" + data, registry_value(root_name, key, name),
+                                 "%s: expected %s\\%s %s kept" % (where, root_name, key, name))
+        finally:
+            for path in kept:
+                if os.path.exists(unix_path(path)):
+                    os.remove(unix_path(path))
+            shutil.rmtree(unix_path(root), ignore_errors=True)
+            shutil.rmtree(unix_path(product.src), ignore_errors=True)
+            run_wine(["reg", "delete", "HKCU\\Software\\KetraInv\\" + tag, "/f"])
+
+    def test_kept_seeds(self):
+        for seed in KEPT_SEEDS:
+            with self.subTest(seed=seed):
+                self.run_seed(seed)
+
+    def test_random_seeds(self):
+        for seed in range(FIRST, FIRST + CASES):
+            with self.subTest(seed=seed):
+                self.run_seed(seed)
+
+
+if __name__ == "__main__":
+    unittest.main()
