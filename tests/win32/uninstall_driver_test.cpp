@@ -22,9 +22,7 @@ namespace
 
 const char RepairRoot[] = "Software\\Ketra Solutions\\Ketra Installation System\\Repair\\";
 
-void NoRefusal(const char*, const char*)
-{
-}
+void NoRefusal(const char*, const char*) {}
 
 bool KeyExists(HKEY root, const std::string& name)
 {
@@ -38,8 +36,8 @@ bool KeyExists(HKEY root, const std::string& name)
 void SetText(HKEY root, const std::string& keyName, const char* name, const char* text)
 {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, keyName.c_str(), 0, nullptr, 0,
-                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
     RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)lstrlenA(text) + 1);
     RegCloseKey(key);
 }
@@ -99,8 +97,8 @@ TEST_F(UninstallDriver, RepairKeyGoesWhetherTheLogIsNamedLongOrShort)
         ASSERT_TRUE(CreateDirectoryA(app.c_str(), nullptr));
         std::string log = app + "\\INSTALL.LOG";
         ASSERT_TRUE(WriteFileText(app + "\\A.TXT", "a"));
-        std::string key = std::string(RepairRoot) + "C:/ktrtest/driverkey/Long Product Folder/" +
-                          "INSTALL.LOG";
+        std::string key =
+            std::string(RepairRoot) + "C:/ktrtest/driverkey/Long Product Folder/" + "INSTALL.LOG";
         SetText(HKEY_LOCAL_MACHINE, key, "C:\\x", "");
         SetText(HKEY_LOCAL_MACHINE, key + "\\Icons\\1", "Path", "C:\\x.exe");
         std::string given = useShort ? ShortPath(app) + "\\INSTALL.LOG" : log;
@@ -133,11 +131,11 @@ TEST_F(UninstallDriver, RollbackWithoutItsBackupKeepsTheInstalledFile)
     ASSERT_TRUE(WriteFileText(app + "\\BACK.DLL", "installed"));
     ASSERT_TRUE(WriteFileText(app + "\\BACKUP\\BACK.DLL", "earlier"));
     ASSERT_TRUE(WriteFileText(systemFile, "installed"));
-    std::string second = "*** second\r\nFile Overwrite: " + app + "\\KEPT.DLL\r\nBackup Copy: " +
-                         app + "\\BACKUP\\GONE1.DLL\r\nFile Overwrite: " + app +
-                         "\\BACK.DLL\r\nBackup Copy: " + app +
-                         "\\BACKUP\\BACK.DLL\r\nFile Overwrite: " + systemFile +
-                         "\r\nBackup Copy: " + app + "\\BACKUP\\GONE2.DLL\r\n";
+    std::string second =
+        "*** second\r\nFile Overwrite: " + app + "\\KEPT.DLL\r\nBackup Copy: " + app +
+        "\\BACKUP\\GONE1.DLL\r\nFile Overwrite: " + app + "\\BACK.DLL\r\nBackup Copy: " + app +
+        "\\BACKUP\\BACK.DLL\r\nFile Overwrite: " + systemFile + "\r\nBackup Copy: " + app +
+        "\\BACKUP\\GONE2.DLL\r\n";
     ReadLog(log, "File Copy: " + app + "\\KEPT.DLL\r\n" + second);
     ASSERT_EQ(2, LatestInstallation);
     ASSERT_EQ(1, SystemFileList.Count);
