@@ -14,8 +14,7 @@ static void WindowsDirectoryWithSlash(char* path)
 {
     GetWindowsDirectoryA(path, 256);
     path[255] = 0;
-    int32_t length = lstrlenA(path);
-    if (length == 0 || path[length - 1] != '\\')
+    if (!EndsWithBackslash(path))
         lstrcatA(path, "\\");
 }
 

@@ -73,8 +73,7 @@ void ScheduleDeleteAtRestart(const char* path)
     char wininit[256 + 16];
     GetWindowsDirectoryA(wininit, 256);
     wininit[255] = 0;
-    size_t length = lstrlenA(wininit);
-    if (length == 0 || wininit[length - 1] != '\\')
+    if (!EndsWithBackslash(wininit))
         lstrcatA(wininit, "\\");
     lstrcatA(wininit, "WININIT.INI");
     char line[300];

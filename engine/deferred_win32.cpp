@@ -45,7 +45,7 @@ void AppendWininitDeletion(const char* shortPath)
     UINT n = GetWindowsDirectoryA(wininit, 256);
     if (n == 0 || n >= 256)
         return;
-    if (wininit[n - 1] != '\\')
+    if (!EndsWithBackslash(wininit))
         lstrcatA(wininit, "\\");
     lstrcatA(wininit, "WININIT.INI");
     HFILE file = _lopen(wininit, OF_WRITE);

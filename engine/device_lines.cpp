@@ -2,19 +2,13 @@
 
 #include <cstring>
 
-static char FoldAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
-}
+#include "log/text_step.h"
 
 // Case-insensitive comparison of the first n bytes of a with the text b of
-// exactly n bytes.
+// exactly n bytes; a double-byte character of a path is one unit.
 static bool SameFolded(const char* a, const char* b, uint32_t n)
 {
-    for (uint32_t i = 0; i < n; i++)
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    return true;
+    return CompareNoCaseN(a, b, (int32_t)n) == 0;
 }
 
 static bool LineEquals(const char* p, uint32_t n, const char* text)

@@ -6,6 +6,7 @@
 #include "engine/device_lines.h"
 #include "engine/engine_env.h"
 #include "app/run_state.h"
+#include "log/path_helpers.h"
 
 // SYSTEM.INI is a few kilobytes; anything past this is not a settings file
 // this program should rewrite.
@@ -29,7 +30,7 @@ static const char* RelativeToSystem(const char* path, char* systemDir)
     UINT n = GetSystemDirectoryA(systemDir, MAX_PATH);
     if (n == 0 || n + 1 >= MAX_PATH)
         return path;
-    if (systemDir[n - 1] != '\\')
+    if (!EndsWithBackslash(systemDir))
         lstrcatA(systemDir, "\\");
     int len = lstrlenA(systemDir);
     if (lstrlenA(path) < len)

@@ -30,6 +30,7 @@ enum { HeadingSize = 64 };
 struct UninstallState {
     uint16_t threshold;
     int32_t wholeProduct; // the condition W: the whole product goes
+    char repairKey[400];  // the repair key's name; empty when it cannot be named
     char file[HeadingSize], systemFile[HeadingSize], folder[HeadingSize],
         emptyFolder[HeadingSize], iniFile[HeadingSize], iniEntry[HeadingSize],
         regKey[HeadingSize], regValue[HeadingSize], icon[HeadingSize], unregister[HeadingSize],
@@ -268,6 +269,13 @@ static void RemoveEmptiedShortcutFolder(const char* path)
         RemoveDirectoryAfterShell(parent);
 }
 
+// A roll-back puts the backup in place of the file. Without the backup the
+// installed file stays: deleting it first would leave nothing at all.
+static bool BackupMissing(const FileRecord* f, int32_t restore)
+{
+    return restore && f->BackupPath[0] && !Exists(f->BackupPath);
+}
+
 static void DeleteFiles(UninstallState* s)
 {
     for (int32_t i = 0; i < FileList.Count && !Cancelled; i++) {
@@ -279,6 +287,8 @@ static void DeleteFiles(UninstallState* s)
         if (!f->Path[0] || !chosen || f->LastInstallation < s->threshold)
             continue;
         int32_t restore = f->BackupInstallation == s->threshold && RollbackMode ? 1 : 0;
+        if (BackupMissing(f, restore))
+            continue;
         if (RemoveOrRestoreFile(f->Path, f->BackupPath, restore)) {
             ReportFitted(s->file, f->Path);
             RemoveEmptiedShortcutFolder(f->Path);
@@ -296,6 +306,8 @@ static void DeleteSystemFiles(UninstallState* s)
         if (!f->Path[0] || !(f->Selected || restoreChoice) || f->LastInstallation < s->threshold)
             continue;
         int32_t restore = f->BackupInstallation == s->threshold && RollbackMode ? 1 : 0;
+        if (BackupMissing(f, restore))
+            continue;
         if (RemoveOrRestoreFile(f->Path, f->BackupPath, restore))
             ReportFitted(s->systemFile, f->Path);
     }
@@ -327,9 +339,8 @@ static void RemoveFolders(UninstallState* s)
         if (!Chosen(item->Selected) || item->Installation < s->threshold)
             continue;
         int32_t whole = UninstallMode == ModeCustom || item->TreeInstallation >= s->threshold;
-        size_t len = strlen(item->Path);
-        if (len > 0 && item->Path[len - 1] == '\\')
-            item->Path[len - 1] = 0;
+        if (EndsWithBackslash(item->Path))
+            item->Path[strlen(item->Path) - 1] = 0;
         ReportFitted(whole ? s->folder : s->emptyFolder, item->Path);
         RemoveDirectoryTree(item->Path, whole);
     }
@@ -443,19 +454,20 @@ static void StartPerUserCleanup()
     RegCloseKey(key);
 }
 
-static void DeleteRepairKey(const char* logPath)
+// The key is named by the long form of the log's path, which can only be
+// found while the path exists: before the log and its folder are removed.
+static void NameRepairKey(const char* logPath, char* key, size_t size)
 {
     char longPath[MAX_PATH];
-    char key[400];
     CopyText(longPath, logPath, sizeof(longPath));
     ConvertPathNames(longPath, ToLong);
     for (char* p = longPath; *p; p = CharNextA(p))
         if (*p == '\\')
             *p = '/';
-    int n = snprintf(key, sizeof(key),
+    int n = snprintf(key, size,
                      "Software\\Ketra Solutions\\Ketra Installation System\\Repair\\%s", longPath);
-    if (n > 0 && n < (int)sizeof(key))
-        DeleteRegistryTree(key, 2);
+    if (n <= 0 || n >= (int)size)
+        key[0] = 0;
 }
 
 void RunUninstall(const char* logPath)
@@ -465,6 +477,7 @@ void RunUninstall(const char* logPath)
         RollbackMode = 0;
     s.threshold = RollbackMode ? LatestInstallation : 1;
     s.wholeProduct = (Automatic() && !RollbackMode) || (RollbackMode && LatestInstallationOffset == 0);
+    NameRepairKey(logPath, s.repairKey, sizeof(s.repairKey));
     ReadHeadings(&s);
     ProgressDone = 0;
     ProgressTotal = IconList.Count + ServiceList.Count + RegRestoreList.Count + RegTreeList.Count +
@@ -480,7 +493,9 @@ void RunUninstall(const char* logPath)
     if (RollbackMode)
         RestoreDeletedFiles(&s);
     StopServices(&s);
-    if (SubsystemName && (Automatic() || SubsystemSelected)) {
+    // The engine's use count is lowered only for a product that goes: after
+    // a cancel it stays installed.
+    if (SubsystemName && (Automatic() || SubsystemSelected) && !Cancelled) {
         ReportPlain(s.subsystem, SubsystemName);
         if (ReleaseBde() != 0)
             return;
@@ -513,6 +528,6 @@ void RunUninstall(const char* logPath)
     if (PerUserId && s.wholeProduct && !cancelledBeforeIcons)
         StartPerUserCleanup();
     // The repair key of a product that a cancel leaves installed must stay.
-    if (s.wholeProduct && !Cancelled)
-        DeleteRepairKey(logPath);
+    if (s.wholeProduct && !Cancelled && s.repairKey[0])
+        DeleteRegistryTree(s.repairKey, 2);
 }

@@ -127,12 +127,55 @@ static inline int32_t FoldAscii(char c)
     return v;
 }
 
+// Length of a text, and whether it holds a byte of 0x80 or more (which may
+// lead a double-byte character).
+static size_t MeasureText(const char* text, int32_t* wide)
+{
+    const char* at = text;
+    unsigned char any = 0;
+    while (*at)
+        any |= (unsigned char)*at++;
+    *wide = (any & 0x80) != 0;
+    return (size_t)(at - text);
+}
+
+// The ordering of CompareFromEnd for texts that may hold double-byte
+// characters. Which bytes are second bytes is only known from the start of a
+// text, so both are walked forward over the stretch where their ends line
+// up; the last difference found is the first one from the end.
+static int32_t CompareFromEndWide(const char* a, size_t la, const char* b, size_t lb)
+{
+    size_t common = la < lb ? la : lb;
+    const char* pa = a + (la - common);
+    const char* pb = b + (lb - common);
+    FoldCursor ca;
+    FoldCursor cb;
+    StartFold(&ca, a);
+    StartFold(&cb, b);
+    int32_t last = 0;
+    for (size_t i = 0; i < common; i++) {
+        int32_t fa = FoldedByte(&ca, pa + i);
+        int32_t fb = FoldedByte(&cb, pb + i);
+        if (fa != fb)
+            last = fa - fb;
+    }
+    if (last != 0)
+        return last;
+    if (la > lb)
+        return -1; // b ran out first
+    return la == lb ? 0 : 1;
+}
+
 int32_t CompareFromEnd(const char* a, const char* b)
 {
-    size_t la = std::strlen(a);
-    size_t lb = std::strlen(b);
+    int32_t wideA = 0;
+    int32_t wideB = 0;
+    size_t la = MeasureText(a, &wideA);
+    size_t lb = MeasureText(b, &wideB);
     if (la == 0)
         return lb == 0 ? 0 : 1;
+    if ((wideA || wideB) && CharNextRule)
+        return CompareFromEndWide(a, la, b, lb);
     while (la > 0 && lb > 0) {
         la--;
         lb--;
@@ -144,14 +187,4 @@ int32_t CompareFromEnd(const char* a, const char* b)
     if (la > 0)
         return -1; // b ran out first
     return lb == 0 ? 0 : 1;
-}
-
-int32_t CompareNoCase(const char* a, const char* b)
-{
-    for (;; a++, b++) {
-        int32_t ca = FoldAscii(*a);
-        int32_t cb = FoldAscii(*b);
-        if (ca != cb || ca == 0)
-            return ca - cb;
-    }
 }

@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "log/text_step.h"
+
 // Installation numbers: 1 is the first installation of the log, 0 "never".
 // The log's own folder entry carries LogFolderInstallation so that it passes
 // every threshold of the engine.
@@ -238,11 +240,11 @@ void* IndexFindOrInsert(void** slot, void** root, int32_t recordSize, int32_t co
                         const char* first, const char* second, const char* third,
                         const IndexLayout* layout);
 
-// Orders two texts from their last character toward the first, ASCII letters
-// folded to upper case, other bytes as signed 8-bit values. A proper suffix
-// of the other text compares greater. Negative: a < b, 0: equal.
+// Orders two texts from their last character toward the first, single-byte
+// letters folded to upper case, other bytes (both bytes of a double-byte
+// character among them) as signed 8-bit values. A proper suffix of the other
+// text compares greater. Negative: a < b, 0: equal.
 int32_t CompareFromEnd(const char* a, const char* b);
 
-// Case-insensitive comparison used for the second and third keys and for
-// the scans of the short lists (ASCII letters folded).
-int32_t CompareNoCase(const char* a, const char* b);
+// The second and third keys and the scans of the short lists compare with
+// CompareNoCase (log/text_step.h).

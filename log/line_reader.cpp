@@ -9,6 +9,7 @@ void ResetLineBuffer()
     LineBuffer.BytesBefore = 0;
     LineBuffer.LastLength = 0;
     LineBuffer.LineOffset = 0;
+    LineBuffer.ReadFailed = 0;
 }
 
 int32_t ReadLine(char* out, int32_t n, int32_t file, int32_t keepEmpty)
@@ -29,6 +30,8 @@ int32_t ReadLine(char* out, int32_t n, int32_t file, int32_t keepEmpty)
             if (got > LineBlockSize)
                 got = LineBlockSize;
             LineBuffer.Fill = got > 0 ? got : 0;
+            if (got < 0)
+                LineBuffer.ReadFailed = 1;
             if (got <= 0) {
                 result = 0;
                 break;

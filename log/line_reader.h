@@ -15,7 +15,10 @@ struct LineBufferState {
     int32_t LastLength;
     // File offset of the first byte of the last line delivered.
     int32_t LineOffset;
-    // How a block of the file is read; 0 or less means the end.
+    // Set when a read failed (a negative count): the lines that would have
+    // followed are unknown, which is not the end of the file.
+    int32_t ReadFailed;
+    // How a block of the file is read: 0 at the end, negative on a failure.
     int32_t (*Read)(int32_t file, char* buffer, int32_t size);
 };
 extern LineBufferState LineBuffer;
@@ -23,9 +26,10 @@ extern LineBufferState LineBuffer;
 // Fills out with the next line (at most n - 1 bytes, NUL-terminated): a
 // carriage return ends a line, line feeds are dropped, the rest of an
 // over-long line is dropped. Returns 1, or 0 at the end of the file (a last
-// line without a carriage return is still delivered with 0). With keepEmpty 0
-// empty lines are skipped.
+// line without a carriage return is still delivered with 0) and after a
+// failed read (then ReadFailed is set). With keepEmpty 0 empty lines are
+// skipped.
 int32_t ReadLine(char* out, int32_t n, int32_t file, int32_t keepEmpty);
 
-// Position 0, fill 0, bytes before 0: ready for another file.
+// Position 0, fill 0, bytes before 0, no failure: ready for another file.
 void ResetLineBuffer();

@@ -41,17 +41,26 @@ char* FindCharMb(char* text, char c)
     return (char*)FindCharMb((const char*)text, c);
 }
 
+// Walks forward: only from the start is it known which bytes are the second
+// bytes of double-byte characters, and such a byte may be 0x5C.
 const char* FileNamePart(const char* path)
 {
-    const char* at = path + std::strlen(path);
-    while (at > path && *at != '\\')
-        at--;
-    return *at == '\\' ? at + 1 : at;
+    const char* name = path;
+    for (const char* at = path; *at; at = NextChar(at)) {
+        if (*at == '\\')
+            name = at + 1;
+    }
+    return name;
 }
 
 char* FileNamePart(char* path)
 {
     return (char*)FileNamePart((const char*)path);
+}
+
+int32_t EndsWithBackslash(const char* path)
+{
+    return path[0] != 0 && *FileNamePart(path) == 0;
 }
 
 int32_t PathMissing(const char* path)
@@ -75,7 +84,7 @@ void PrefixCurrentDirectory(char* path, int32_t size)
     if (length <= 0 || length >= (int32_t)sizeof directory)
         return;
     CopyText(joined, directory, (int32_t)sizeof joined);
-    if (directory[length - 1] != '\\')
+    if (!EndsWithBackslash(directory))
         AppendText(joined, "\\", (int32_t)sizeof joined);
     AppendText(joined, path, (int32_t)sizeof joined);
     CopyText(path, joined, size);

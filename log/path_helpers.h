@@ -32,9 +32,12 @@ void ConvertPathNamesBounded(char* path, int32_t size, int32_t mode);
 void PrefixCurrentDirectory(char* path, int32_t size);
 // -1 when the path names neither a file nor a folder, else 0.
 int32_t PathMissing(const char* path);
-// The character after the last backslash, or the start of the text.
+// The character after the last backslash, or the start of the text. Whole
+// characters: a second byte of 0x5C is not a backslash.
 char* FileNamePart(char* path);
 const char* FileNamePart(const char* path);
+// Non-zero when the last character of path is a backslash.
+int32_t EndsWithBackslash(const char* path);
 // The first occurrence of the ASCII character c, stepping whole characters; null if none.
 char* FindCharMb(char* text, char c);
 const char* FindCharMb(const char* text, char c);

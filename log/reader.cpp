@@ -8,6 +8,7 @@
 #include "app/run_state.h"
 #include "log/items.h"
 #include "log/line_reader.h"
+#include "log/path_helpers.h"
 #include "log/pool.h"
 #include "log/reader_internal.h"
 #include "ui/log_progress.h"
@@ -72,7 +73,7 @@ int32_t StartsWithKeyword(const char* line, const char* keyword)
 
 int32_t BeginsWithNoCase(const char* text, const char* prefix)
 {
-    return StartsWithKeyword(text, prefix);
+    return CompareNoCaseN(text, prefix, (int32_t)std::strlen(prefix)) == 0;
 }
 
 int32_t EqualsNoCase(const char* a, const char* b)
@@ -137,13 +138,7 @@ int32_t ParseNumber(const char* text)
 
 const char* FindCharInText(const char* text, char c)
 {
-    while (*text) {
-        if (*text == c)
-            return text;
-        const char* next = Reader.Host->CharNext ? Reader.Host->CharNext(text) : text + 1;
-        text = next > text ? next : text + 1;
-    }
-    return nullptr;
+    return FindCharMb(text, c);
 }
 
 int32_t OnRemovableFloppy(const char* path)
@@ -158,10 +153,10 @@ int32_t InSystemFolder(const char* path)
 {
     char folder[260];
     CopyField(folder, sizeof(folder), path);
-    char* last = std::strrchr(folder, '\\');
-    if (!last)
+    char* name = FileNamePart(folder);
+    if (name == folder)
         return 0;
-    *last = 0;
+    name[-1] = 0;
     return EqualsNoCase(folder, Reader.WindowsFolder) ||
            EqualsNoCase(folder, Reader.SystemFolderPath) || EqualsNoCase(folder, SystemFolder) ||
            EqualsNoCase(folder, Reader.Win32sFolder);
@@ -177,7 +172,7 @@ int32_t IsAbsolutePath(const char* path)
 
 int32_t HasWildcards(const char* text)
 {
-    return std::strchr(text, '*') != nullptr || std::strchr(text, '?') != nullptr;
+    return FindCharMb(text, '*') != nullptr || FindCharMb(text, '?') != nullptr;
 }
 
 int32_t ReadNextLine()
@@ -190,8 +185,11 @@ int32_t ReadNextLine()
     int32_t more = ReadLine(Reader.Line, LogLineSize, Reader.File, 0);
     if (!more)
         Reader.AtEnd = 1;
-    // A last line without a carriage return still counts.
-    Reader.HaveLine = more || LineBuffer.LastLength > 0;
+    // A last line without a carriage return still counts; a line cut short
+    // by a failed read does not.
+    Reader.HaveLine = more || (LineBuffer.LastLength > 0 && !LineBuffer.ReadFailed);
+    if (LineBuffer.ReadFailed)
+        Reader.Line[0] = 0;
     return Reader.HaveLine;
 }
 
@@ -391,17 +389,16 @@ static void TakeProfileFolder(int32_t common, char* out, int32_t parents)
     value[0] = 0;
     if (Reader.Host->ShellFolder(common, value, 256) != 0 || value[0] == 0)
         return;
-    int32_t length = (int32_t)std::strlen(value);
-    if (length > 0 && value[length - 1] == '\\')
-        value[--length] = 0;
+    if (EndsWithBackslash(value))
+        value[std::strlen(value) - 1] = 0;
     for (int32_t i = 0; i < parents; i++) {
-        char* cut = std::strrchr(value, '\\');
-        if (!cut)
+        char* name = FileNamePart(value);
+        if (name == value)
             return;
         if (i + 1 < parents)
-            *cut = 0;
+            name[-1] = 0;
         else
-            cut[1] = 0;
+            name[0] = 0;
     }
     CopyField(out, 260, value);
 }
@@ -420,9 +417,9 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
     // The application folder: the log's folder in short form.
     char folder[260];
     CopyField(folder, sizeof(folder), logPath);
-    char* last = std::strrchr(folder, '\\');
-    if (last)
-        *last = 0;
+    char* name = FileNamePart(folder);
+    if (name > folder)
+        name[-1] = 0;
     else
         folder[0] = 0;
     if (folder[0] && host->ConvertPath)
@@ -455,9 +452,9 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
     CopyField(item->Path, sizeof(item->Path), logPath);
     if (host->ConvertPath)
         host->ConvertPath(item->Path, sizeof(item->Path), HostToLong);
-    char* slash = std::strrchr(item->Path, '\\');
-    if (slash)
-        slash[1] = 0;
+    char* logName = FileNamePart(item->Path);
+    if (logName > item->Path)
+        logName[0] = 0;
     else
         item->Path[0] = 0;
     if (std::strlen(item->Path) <= 3)
@@ -510,12 +507,18 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
 
     std::memset(&Reader, 0, sizeof(Reader));
     Reader.Host = host;
+    // Every search and comparison of the reader steps characters by the
+    // host's rule.
+    CharNextFunc savedRule = CharNextRule;
+    if (host->CharNext)
+        CharNextRule = host->CharNext;
     Reader.ApplicationFolderOut = applicationFolder ? applicationFolder : ApplicationFolder;
     PrepareFolders(logPath ? logPath : "", Reader.ApplicationFolderOut);
 
     Reader.File = host->OpenFile ? host->OpenFile(logPath ? logPath : "") : -1;
     if (Reader.File == -1) {
         Refuse(3, 2);
+        CharNextRule = savedRule;
         return 1;
     }
     opened = 1;
@@ -556,8 +559,15 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
                 ReadNextLine();
         }
         ReportProgress();
+        // What could not be read may hold any entry: working from the part
+        // that was read would undo half an installation and lose the rest.
+        if (result == 0 && LineBuffer.ReadFailed) {
+            Refuse(4, 2);
+            result = 1;
+        }
     }
     if (opened && host->CloseFile)
         host->CloseFile(Reader.File);
+    CharNextRule = savedRule;
     return result;
 }

@@ -5,6 +5,7 @@
 
 #include "app/run_state.h"
 #include "log/items.h"
+#include "log/path_helpers.h"
 #include "log/pool.h"
 #include "log/reader_internal.h"
 
@@ -254,8 +255,7 @@ int32_t HandleIniFile()
 // does not get a second one.
 static void AppendBackslash(char* folder)
 {
-    size_t length = std::strlen(folder);
-    if (length == 0 || folder[length - 1] != '\\')
+    if (!EndsWithBackslash(folder))
         std::strcat(folder, "\\");
 }
 
@@ -292,23 +292,19 @@ int32_t HandleMadeDir()
         app[shortLength] = 0;
 
     // One folder containing the other: keep the outer one. Wildcard tree
-    // entries are patterns, not folders, and are never widened.
+    // entries are patterns, not folders, and are never widened. Nor is a tree
+    // entry inside the new folder: that would turn the removal of a sub-tree
+    // into the removal of its parent with everything in it; the parent gets
+    // its own entry and goes only when it is left empty.
     for (int32_t i = 0; i < FolderList.Count; i++) {
         FolderItem* item = (FolderItem*)FolderList.Items[i];
         int32_t stored = (int32_t)std::strlen(item->Path);
         if (stored == 0 || HasWildcards(item->Path))
             continue;
+        if (item->TreeInstallation != 0 && length < stored)
+            continue;
         int32_t common = stored < length ? stored : length;
-        int32_t same = 1;
-        for (int32_t k = 0; k < common && same; k++) {
-            char a = item->Path[k], b = folder[k];
-            if (a >= 'a' && a <= 'z')
-                a = (char)(a - 32);
-            if (b >= 'a' && b <= 'z')
-                b = (char)(b - 32);
-            same = a == b;
-        }
-        if (same) {
+        if (CompareNoCaseN(item->Path, folder, common) == 0) {
             item->Path[common] = 0;
             item->Installation = LatestInstallation;
             return NextLine;
@@ -322,9 +318,10 @@ int32_t HandleFileTree()
 {
     char folder[PathSize];
     CopyConverted(folder, PathSize - 1, TextAfter(Reader.Line, 11));
-    int32_t length = (int32_t)std::strlen(folder);
-    if (length >= 4 && std::strcmp(folder + length - 4, "\\*.*") == 0)
-        folder[length - 4] = 0;
+    // The last backslash must be a character of its own, not a second byte.
+    char* name = FileNamePart(folder);
+    if (name > folder && std::strcmp(name, "*.*") == 0)
+        name[-1] = 0;
     if (!HasWildcards(folder))
         AppendBackslash(folder);
     if (std::strlen(folder) <= 3 || !IsAbsolutePath(folder))

@@ -4,6 +4,7 @@
 
 #include "app/run_state.h"
 #include "log/items.h"
+#include "log/path_helpers.h"
 #include "log/pool.h"
 #include "log/reader_internal.h"
 
@@ -121,7 +122,7 @@ static void RecordFile(const char* path, const char* backup, const char* repairD
     }
     FillNewFile(record, path, backup, repairData, linkInfo, overwrite,
                 system ? Reader.NonSystemMark : 0);
-    if (std::strchr(record->Path, '~'))
+    if (FindCharMb(record->Path, '~'))
         ItemListAppend(&Reader.TildeFiles, record);
 }
 

@@ -54,14 +54,21 @@ static int32_t TableRead(int32_t file, char* buffer, int32_t size)
     if (TableHost.ReadBlockLimit > 0 && size > TableHost.ReadBlockLimit)
         size = TableHost.ReadBlockLimit;
     if (file == 1) {
+        if (TableHost.ReadFailsAt > 0 && MemoryPosition >= (size_t)TableHost.ReadFailsAt)
+            return -1;
+        if (TableHost.ReadFailsAt > 0 &&
+            MemoryPosition + (size_t)size > (size_t)TableHost.ReadFailsAt)
+            size = TableHost.ReadFailsAt - (int32_t)MemoryPosition;
         size_t left = TableHost.LogData.size() - MemoryPosition;
         size_t count = left < (size_t)size ? left : (size_t)size;
         std::memcpy(buffer, TableHost.LogData.data() + MemoryPosition, count);
         MemoryPosition += count;
         return (int32_t)count;
     }
-    if (file == 2 && DiskFile)
-        return (int32_t)std::fread(buffer, 1, (size_t)size, DiskFile);
+    if (file == 2 && DiskFile) {
+        size_t got = std::fread(buffer, 1, (size_t)size, DiskFile);
+        return std::ferror(DiskFile) ? -1 : (int32_t)got;
+    }
     return -1;
 }
 

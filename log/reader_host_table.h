@@ -18,6 +18,7 @@ struct TableHostState {
     std::string LogData;
     int32_t OpenFails;
     int32_t ReadBlockLimit; // bytes per read (0 = as asked), to vary block edges
+    int32_t ReadFailsAt;    // in-memory log: a read from this offset on fails (0 = never)
 
     int32_t ExistsMode;
     std::vector<std::string> Existing; // ExistsFromTable: these paths exist

@@ -371,6 +371,56 @@ class ProtectedFolders(UninstallCase):
         self.assertFalse(self.exists(app + "\\A.TXT"))
 
 
+class DoubleByteNames(UninstallCase):
+    """Code page 936: 丄 and 乤 differ only in a second byte that is a letter
+    ('A' and 'a'); the second byte of 乗 is a backslash."""
+
+    def test_names_differing_in_a_second_byte_roll_back_from_their_own_backups(self):
+        app = self.app
+        self.product.add("one.txt", b"first file")
+        self.product.add("two.txt", b"second file")
+        first = ["title Wide Names", "appdir " + app]
+        self.install(first + ["copy one.txt | %APPDIR%\\丄.TXT",
+                              "copy two.txt | %APPDIR%\\乤.TXT"])
+        self.install(first + ["delete %APPDIR%\\丄.TXT", "delete %APPDIR%\\乤.TXT"])
+        self.assertFalse(self.exists(app + "\\丄.TXT"))
+        done = uninstall("/R", "/S", app + "\\INSTALL.LOG")
+        self.assertEqual(0, done.returncode, done.err)
+        self.assertEqual(b"first file", read_bytes(app + "\\丄.TXT"))
+        self.assertEqual(b"second file", read_bytes(app + "\\乤.TXT"))
+
+    def test_system_file_whose_name_holds_a_second_byte_backslash_is_kept(self):
+        app = self.app
+        system_file = WINDOWS + "\\system32\\乗KT%s.DLL" % self.tag[-6:]
+        self.cleanups.append(lambda: os.path.exists(unix_path(system_file)) and
+                             os.remove(unix_path(system_file)))
+        self.product.add("sys.dll", b"system library")
+        self.product.add("app.dll", b"product library")
+        self.install(["title Wide System", "appdir " + app,
+                      "copy sys.dll | " + system_file, "copy app.dll | %APPDIR%\\APP.DLL"])
+        done = uninstall("/S", app + "\\INSTALL.LOG")
+        self.assertEqual(0, done.returncode, done.err)
+        self.assertFalse(self.exists(app + "\\APP.DLL"))
+        self.assertEqual(b"system library", read_bytes(system_file),
+                         "expected the system file kept like the other system files")
+
+
+class CreatedFolders(UninstallCase):
+    def test_created_parent_of_a_tree_goes_only_when_empty(self):
+        app, root = self.app, self.root
+        shared = root + "\\Shared"
+        write_bytes(shared + "\\USER.DOC", b"the user's")
+        self.product.add("a.dat", b"tree data")
+        self.install(["title Tree Product", "appdir " + app, "tree %s\\Sub" % shared,
+                      "copy a.dat | %s\\Sub\\A.DAT" % shared])
+        with open(unix_path(app + "\\INSTALL.LOG"), "ab") as f:
+            f.write(("Made Dir: %s\r\n" % shared).encode("gbk"))
+        done = uninstall("/S", app + "\\INSTALL.LOG")
+        self.assertEqual(0, done.returncode, done.err)
+        self.assertFalse(self.exists(shared + "\\Sub"), "expected the tree gone")
+        self.assertEqual(b"the user's", read_bytes(shared + "\\USER.DOC"))
+
+
 class StatusReport(UninstallCase):
     def header(self, mif):
         return ["title Reported", "appdir " + self.app, "manufacturer Ketra Tests",
