@@ -117,6 +117,18 @@ def make_case(seed, root, protected, short_names, tag):
     # goes when it is empty.
     case.appended.append(["File Tree: " + app + "\\" + inner_sub + "\\INNER",
                           "Made Dir: " + app + "\\" + inner_sub])
+    # The same outside the application folder, where no earlier entry holds
+    # the parent: the tree comes first, then the folder around it.
+    extra = root + "\\Extra"
+    case.tree_files[extra + "\\INNER\\T%d.DAT" % rng.randrange(100)] = b"the tree's own"
+    case.user_files[extra + "\\USER" + dbcs_name(rng, ".DAT")] = b"beside the tree"
+    case.appended.append(["File Tree: " + extra + "\\INNER", "Made Dir: " + extra])
+    # Files the log puts straight into the Windows and system folders stay in
+    # an automatic run, whatever the bytes of their names.
+    for folder in ("C:\\windows", "C:\\windows\\system32"):
+        name = folder + "\\KINV" + tag + rng.choice(TRAIL_BACKSLASH) + rng.choice(TRAIL_LETTER) + ".DLL"
+        case.sentinels[name] = b"a system file"
+        case.appended.append(["File Copy: " + name])
     # A registry value beside the logged ones, under a logged key.
     case.registry.append(("HKCU", "Software\\KetraInv\\%s\\Logged\\K0\\Keep" % tag, "KeepMe", "k"))
     case.registry.append(("HKCU", "Software\\KetraInv\\%s\\Beside" % tag, "B", "b"))
