@@ -51,7 +51,8 @@ int CloseRun(int32_t tempCopyMade);
 // Writes the embedded restart program to the Windows directory; its path is left in path (260 bytes).
 void WriteRestartHelper(char* path);
 
-// Hooks for the system tests, off unless the environment names them.
+// Hooks for the system tests: in the test build only, and there off unless
+// the environment names them; the shipped program does nothing here.
 // 1 when the run was held for a screenshot and ends here.
 int32_t HoldForTest();
 void TraceStartupForTest();
