@@ -33,6 +33,70 @@ def wait_until(predicate, seconds=20):
     return predicate()
 
 
+class EdgeCase(unittest.TestCase):
+    def setUp(self):
+        self.tag = self.id().split(".")[-1][5:11] + uuid.uuid4().hex[:6]
+        self.root = "C:\\KTEST\\" + self.tag
+        os.makedirs(unix_path(self.root), exist_ok=True)
+        self.product = Product(self.tag, self.root)
+        self.cleanups = []
+
+    def tearDown(self):
+        for step in reversed(self.cleanups):
+            step()
+        outcome = getattr(self, "_outcome", None)
+        if getattr(outcome, "success", False):
+            shutil.rmtree(unix_path(self.root), ignore_errors=True)
+            shutil.rmtree(unix_path(self.product.src), ignore_errors=True)
+
+    def exists(self, win):
+        return os.path.exists(ketra.unix(win))
+
+    def remove_later(self, win):
+        path = ketra.unix(win)
+        self.cleanups.append(lambda: os.path.exists(path) and os.remove(path))
+
+    def install(self, manifest):
+        done = self.product.install(manifest)
+        self.assertEqual(0, done.returncode, done.out + done.err)
+
+
+class ReportName(EdgeCase):
+    def test_folder_parts_of_the_report_name_are_dropped(self):
+        # The log names a file outside the Windows folder; only its name counts.
+        victim = self.root + "\\VICTIM%s.TXT" % self.tag
+        write_bytes(victim, b"precious")
+        name = "VICTIM%s.TXT" % self.tag
+        self.remove_later(WINDOWS + "\\" + name)
+        self.product.add("a.txt", b"a")
+        app = self.root + "\\App"
+        self.install(["title Named", "appdir " + app, "product Named",
+                      "uninstall-mif ..\\KTEST\\%s\\%s" % (self.tag, name),
+                      "copy a.txt | %APPDIR%\\A.TXT"])
+        run_wine([PROGRAM, "/S", app + "\\INSTALL.LOG"])
+        self.assertEqual(b"precious", read_bytes(victim), "the report overwrote a file outside")
+        self.assertFalse(self.exists(app + "\\A.TXT"), "the uninstall did not run")
+        report = read_bytes(WINDOWS + "\\" + name).decode("ascii")
+        self.assertTrue(report.startswith("START COMPONENT\r\n"), report[:80])
+        self.assertIn('VALUE = "Named"', report)
+
+    def test_the_distribution_library_gets_the_name_alone(self):
+        here = self.root + "\\Program"
+        os.makedirs(unix_path(here))
+        shutil.copy(PROGRAM, unix_path(here + "\\UNKETRA32.EXE"))
+        shutil.copy(os.path.join(TOOLS, "standins", "ismif32.dll"),
+                    unix_path(here + "\\ismif32.dll"))
+        self.product.add("a.txt", b"a")
+        app = self.root + "\\App"
+        self.install(["title Named", "appdir " + app, "uninstall-mif ..\\..\\X%s.MIF" % self.tag,
+                      "copy a.txt | %APPDIR%\\A.TXT"])
+        mif_log = self.root + "\\mif.log"
+        run_wine([here + "\\UNKETRA32.EXE", "/S", app + "\\INSTALL.LOG"],
+                 env={"KETRA_MIF_LOG": mif_log})
+        called = read_bytes(mif_log).decode()
+        self.assertTrue(called.startswith("X%s.MIF|" % self.tag), called)
+
+
 class ShippedProgram(unittest.TestCase):
     """The environment hooks the scenarios drive the test build through are
     compiled into that build only."""
