@@ -6,6 +6,7 @@
 #include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
+#include "platform/libraries.h"
 #include "ui/resources/resource.h"
 
 #include <commdlg.h>
@@ -32,7 +33,7 @@ void DetectPlatform()
     GetVersionExA(&version);
     PlatformKind = version.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformNT : Platform95;
     NewShell = version.dwMajorVersion >= 4;
-    Shell32Module = LoadLibraryA("SHELL32.DLL");
+    Shell32Module = LoadSystemLibrary("SHELL32.DLL");
     if (Shell32Module)
         ShChangeNotifyProc =
             (ShChangeNotifyFunc)(void*)GetProcAddress(Shell32Module, "SHChangeNotify");

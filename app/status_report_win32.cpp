@@ -8,6 +8,7 @@
 
 #include "app/run_state.h"
 #include "log/reader.h"
+#include "platform/libraries.h"
 
 typedef BOOL(WINAPI* InstallStatusMifFn)(LPCSTR file, LPCSTR manufacturer, LPCSTR product,
                                          LPCSTR version, LPCSTR locale, LPCSTR serial,
@@ -17,7 +18,7 @@ static char ReportText[StatusReportSize];
 
 static bool ReportThroughLibrary(const char* name)
 {
-    HMODULE library = LoadLibraryA("ismif32.dll");
+    HMODULE library = LoadLibraryBesideProgram("ismif32.dll");
     bool done = false;
     if (!library)
         return false;

@@ -97,6 +97,38 @@ class ReportName(EdgeCase):
         self.assertTrue(called.startswith("X%s.MIF|" % self.tag), called)
 
 
+class PlantedLibraries(EdgeCase):
+    """The work runs with the root of the current drive as its current
+    directory: a library planted there (or in a folder on PATH) under the
+    name of one the program looks up must not be loaded."""
+
+    def test_libraries_in_the_current_directory_or_on_path_are_not_loaded(self):
+        plants = self.root + "\\OnPath"
+        os.makedirs(unix_path(plants))
+        for folder in ("C:", plants):
+            for dll in ("ismif32.dll", "SFC.DLL"):
+                shutil.copy(os.path.join(TOOLS, "standins", dll), unix_path(folder + "\\" + dll))
+                self.remove_later(folder + "\\" + dll)
+        here = self.root + "\\Program"
+        os.makedirs(unix_path(here))
+        shutil.copy(PROGRAM, unix_path(here + "\\UNKETRA32.EXE"))
+        mif = "KT%s.MIF" % self.tag
+        self.remove_later(WINDOWS + "\\" + mif)
+        self.product.add("a.txt", b"a")
+        app = self.root + "\\App"
+        self.install(["title Planted", "appdir " + app, "uninstall-mif " + mif, "system-restore",
+                      "copy a.txt | %APPDIR%\\A.TXT"])
+        mif_log, sfc_log = self.root + "\\mif.log", self.root + "\\sfc.log"
+        run_wine([here + "\\UNKETRA32.EXE", "/S", app + "\\INSTALL.LOG"],
+                 env={"KETRA_MIF_LOG": mif_log, "KETRA_SFC_LOG": sfc_log, "WINEPATH": plants})
+        self.assertFalse(self.exists(app + "\\A.TXT"), "the uninstall did not run")
+        self.assertFalse(self.exists(mif_log), "a planted ismif32.dll was called: %r" %
+                         (self.exists(mif_log) and read_bytes(mif_log)))
+        self.assertFalse(self.exists(sfc_log), "a planted SFC.DLL was called")
+        # Without the library the program writes the report itself.
+        self.assertTrue(self.exists(WINDOWS + "\\" + mif), "expected the report file")
+
+
 class ShippedProgram(unittest.TestCase):
     """The environment hooks the scenarios drive the test build through are
     compiled into that build only."""
