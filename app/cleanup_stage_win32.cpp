@@ -73,7 +73,7 @@ int RunCleanupStage()
         if (PlatformKind == PlatformNT) {
             char helper[260];
             WriteRestartHelper(helper);
-            WinExec(helper, SW_SHOW);
+            StartRestartHelper(helper);
         } else {
             ExitWindowsEx(EWX_REBOOT, 0);
         }

@@ -50,6 +50,8 @@ void DestroyWindowsAndDrain();
 int CloseRun(int32_t tempCopyMade);
 // Writes the embedded restart program to the Windows directory; its path is left in path (260 bytes).
 void WriteRestartHelper(char* path);
+// Starts the restart program written there.
+void StartRestartHelper(const char* path);
 
 // Hooks for the system tests: in the test build only, and there off unless
 // the environment names them; the shipped program does nothing here.

@@ -129,6 +129,37 @@ class PlantedLibraries(EdgeCase):
         self.assertTrue(self.exists(WINDOWS + "\\" + mif), "expected the report file")
 
 
+class TempFolderWithSpace(EdgeCase):
+    def test_temporary_copy_in_a_folder_with_a_space_is_started_whole(self):
+        # A user name with a space: C:\...\First Last\Temp. A program named
+        # like the path cut at that space must not be what starts.
+        temp = self.root + "\\First Last\\Temp"
+        os.makedirs(unix_path(temp))
+        decoy = self.root + "\\First.exe"
+        shutil.copy(os.path.join(TOOLS, "KTSRVEXE.EXE"), unix_path(decoy))
+        decoy_log = self.root + "\\decoy.log"
+        app = self.root + "\\App"
+        with open(PROGRAM, "rb") as f:
+            self.product.add("UNKETRA32.EXE", f.read())
+        self.product.add("data.txt", b"data")
+        self.install(["title Spaced", "appdir " + app,
+                      "copy UNKETRA32.EXE | %APPDIR%\\UNKETRA32.EXE",
+                      "copy data.txt | %APPDIR%\\DATA.TXT"])
+        # Wine takes TEMP and TMP from its registry, not from the Linux side:
+        # a batch file sets them for the run.
+        batch = self.root + "\\run.bat"
+        write_bytes(batch, ("@set TEMP=%s\r\n@set TMP=%s\r\n@%s\\UNKETRA32.EXE /S %s\\INSTALL.LOG\r\n"
+                            % (temp, temp, app, app)).encode("gbk"))
+        done = run_wine(["cmd", "/c", batch], env={"KETRA_SERVER_LOG": decoy_log})
+        self.assertEqual(0, done.returncode, done.out + done.err)
+        self.assertTrue(wait_until(lambda: not self.exists(app)),
+                        "expected the program file and its folder gone, left: %s" %
+                        (os.listdir(unix_path(app)) if self.exists(app) else []))
+        self.assertFalse(self.exists(decoy_log), "the cut path was started: %r" %
+                         (self.exists(decoy_log) and read_bytes(decoy_log)))
+        self.assertTrue(self.exists(temp + "\\KTR1A2B.EXE"), "the copy was not made in TEMP")
+
+
 class ShippedProgram(unittest.TestCase):
     """The environment hooks the scenarios drive the test build through are
     compiled into that build only."""
