@@ -33,6 +33,8 @@ void ReadProgramFilesDir();
 // The rest of the command line after the options (the log path and title,
 // or in the clean-up stage the two paths to remove).
 const char* CommandLineRest();
+// 1 when the command line was longer than the copy start-up keeps of it.
+int32_t CommandLineWasCut();
 // The log path the command line names (empty when none).
 const char* CommandLineLogPath();
 void FindLogPath();

@@ -23,6 +23,7 @@ HMODULE Shell32Module;
 ShChangeNotifyFunc ShChangeNotifyProc;
 
 static char CommandLineCopy[CommandLineSize];
+static int32_t CommandLineCut;
 static const char* RestOfCommandLine = "";
 static LogArgument LogArgumentRead;
 
@@ -55,7 +56,14 @@ void ReadProgramPaths()
 
 void CopyCommandLine(const char* commandLine)
 {
-    CopyText(CommandLineCopy, commandLine ? commandLine : "", sizeof CommandLineCopy);
+    const char* text = commandLine ? commandLine : "";
+    CommandLineCut = lstrlenA(text) >= (int)sizeof CommandLineCopy;
+    CopyText(CommandLineCopy, text, sizeof CommandLineCopy);
+}
+
+int32_t CommandLineWasCut()
+{
+    return CommandLineCut;
 }
 
 void UseDefaultLogIfPresent()

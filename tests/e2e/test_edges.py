@@ -160,6 +160,46 @@ class TempFolderWithSpace(EdgeCase):
         self.assertTrue(self.exists(temp + "\\KTR1A2B.EXE"), "the copy was not made in TEMP")
 
 
+class CleanupCommandLine(EdgeCase):
+    def test_a_cut_command_line_removes_nothing(self):
+        # The clean-up stage keeps 255 characters of its command line. Cut
+        # there, ...\KEEPFOLDER would name ...\KEEP, an empty folder of
+        # someone else's.
+        program_folder = self.root + "\\P"
+        program = program_folder + "\\OLD.EXE"
+        write_bytes(program, b"old program")
+        head = "/z %s " % program
+        base = self.root + "\\F\\"
+        pad = 255 - len(head) - len(base) - len("\\KEEP")
+        self.assertGreater(pad, 8)
+        parent = base + "d" * pad
+        cut, whole = parent + "\\KEEP", parent + "\\KEEPFOLDER"
+        self.assertEqual(255, len(head + cut))
+        os.makedirs(unix_path(cut))
+        os.makedirs(unix_path(whole))
+        runner = self.root + "\\RUN.EXE"
+        shutil.copy(PROGRAM, unix_path(runner))
+        done = run_wine([runner, "/z", program, whole + "\\"])
+        self.assertEqual(0, done.returncode, done.err)
+        self.assertTrue(self.exists(cut), "the cut folder %s was removed" % cut)
+        self.assertTrue(self.exists(whole), "a cut command line was acted on")
+        self.assertTrue(self.exists(program), "a cut command line was acted on")
+
+    def test_a_whole_command_line_removes_the_program_and_its_empty_folders(self):
+        program_folder = self.root + "\\P"
+        program = program_folder + "\\OLD.EXE"
+        write_bytes(program, b"old program")
+        folder = self.root + "\\APPFOLD"
+        os.makedirs(unix_path(folder + "\\EMPTY"))
+        runner = self.root + "\\RUN.EXE"
+        shutil.copy(PROGRAM, unix_path(runner))
+        done = run_wine([runner, "/z", program, folder + "\\"])
+        self.assertEqual(0, done.returncode, done.err)
+        self.assertFalse(self.exists(program))
+        self.assertFalse(self.exists(program_folder))
+        self.assertFalse(self.exists(folder))
+
+
 class ShippedProgram(unittest.TestCase):
     """The environment hooks the scenarios drive the test build through are
     compiled into that build only."""
