@@ -91,8 +91,10 @@ static int32_t HandOver()
     if (!SelfRemovalPending || Cancelled)
         return 0;
     char program[PathBufferSize];
-    GetModuleFileNameA(nullptr, program, 256);
-    program[255] = 0;
+    // A path cut to the buffer would name another file for the copy to delete.
+    DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    if (length == 0 || length >= sizeof program)
+        return 0;
     // Short names keep both paths free of spaces; the copy splits at the first.
     ConvertPathNames(program, ToShort);
     // The temporary folder may hold a space (a user name with one): the
