@@ -40,9 +40,10 @@ static void DeleteProgramFile(const char* program)
     }
 }
 
-int RunCleanupStage()
+// Deletes the program file that ran the uninstall and removes its folder and
+// the application folder when they are empty.
+static void RemoveProgramAndFolders()
 {
-    WaitOneSecond();
     char program[256];
     CopyText(program, CommandLineRest(), sizeof program);
     char* applicationFolder = FindCharMb(program, ' ');
@@ -62,6 +63,15 @@ int RunCleanupStage()
             applicationFolder[length - 1] = 0;
         RemoveFolderIfEmpty(applicationFolder);
     }
+}
+
+int RunCleanupStage()
+{
+    WaitOneSecond();
+    // A command line cut at its end names another file or folder than the
+    // one handed over (C:\APP\OLD cut to C:\APP\O): remove nothing then.
+    if (!CommandLineWasCut())
+        RemoveProgramAndFolders();
     DestroyWindowsAndDrain();
     if (BannerBitmap)
         DeleteObject(BannerBitmap);
@@ -73,7 +83,7 @@ int RunCleanupStage()
         if (PlatformKind == PlatformNT) {
             char helper[260];
             WriteRestartHelper(helper);
-            WinExec(helper, SW_SHOW);
+            StartRestartHelper(helper);
         } else {
             ExitWindowsEx(EWX_REBOOT, 0);
         }

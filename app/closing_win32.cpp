@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "app/command_line.h"
 #include "app/crc_table.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
@@ -65,27 +66,49 @@ static void FreeSharedObjects(bool shellIdle)
     FreeCrcTable();
 }
 
-// The temporary copy finishes what this process cannot: removing its own file.
-static int32_t HandOver(char* restartMarker)
+// Starts a program whose path may hold spaces; 1 when it started.
+static int32_t StartProgram(const char* path, const char* arguments)
 {
-    restartMarker[0] = 0;
-    if (RestartNeeded && (PlatformKind == Platform95 ||
-                          (SelfRemovalPending && !Cancelled))) {
-        lstrcpyA(restartMarker, "1");
-        if (PlatformKind == PlatformNT)
-            RestartNeeded = 0; // the copy restarts after its clean-up
-    }
+    char command[PathBufferSize + CommandLineSize + 8];
+    if (!QuoteCommand(command, sizeof command, path, arguments))
+        return 0;
+    return WinExec(command, SW_SHOW) > 31;
+}
+
+void StartRestartHelper(const char* path)
+{
+    if (path[0])
+        StartProgram(path, "");
+}
+
+// The temporary copy finishes what this process cannot: removing its own file.
+static int32_t HandOver()
+{
+    const char* restartMarker = "";
+    if (RestartNeeded && (PlatformKind == Platform95 || (SelfRemovalPending && !Cancelled)))
+        restartMarker = "1";
     if (!SelfRemovalPending || Cancelled)
         return 0;
     char program[PathBufferSize];
-    GetModuleFileNameA(nullptr, program, 256);
-    program[255] = 0;
+    // A path cut to the buffer would name another file for the copy to delete.
+    DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    if (length == 0 || length >= sizeof program)
+        return 0;
     // Short names keep both paths free of spaces; the copy splits at the first.
     ConvertPathNames(program, ToShort);
-    char command[1024];
-    wsprintfA(command, "%.259s /z%s %.259s %.259s", TempCopyPath, restartMarker, program,
-              ApplicationFolder);
-    return WinExec(command, SW_SHOW) > 31;
+    // The temporary folder may hold a space (a user name with one): the
+    // copy's own path is quoted. A line the copy could not take whole is
+    // not started at all; the program file then stays.
+    char command[PathBufferSize + CommandLineSize + 8];
+    if (!FormatRelaunchCommand(command, sizeof command, TempCopyPath, restartMarker, program,
+                               ApplicationFolder))
+        return 0;
+    if (WinExec(command, SW_SHOW) <= 31)
+        return 0;
+    // The copy restarts after its clean-up; this process does not.
+    if (restartMarker[0] && PlatformKind == PlatformNT)
+        RestartNeeded = 0;
+    return 1;
 }
 
 int CloseRun(int32_t tempCopyMade)
@@ -108,8 +131,7 @@ int CloseRun(int32_t tempCopyMade)
     DialogFont = nullptr;
     int32_t copyStarted = 0;
     if (tempCopyMade) {
-        char marker[2];
-        copyStarted = HandOver(marker);
+        copyStarted = HandOver();
     } else if (!Cancelled) {
         // A run started with /Z leaves no settings file behind.
         OFSTRUCT unused;
@@ -119,7 +141,7 @@ int CloseRun(int32_t tempCopyMade)
     ScratchBuffer = nullptr;
     if (RestartNeeded) {
         if (PlatformKind == PlatformNT)
-            WinExec(helper, SW_SHOW);
+            StartRestartHelper(helper);
         else if (!copyStarted)
             ExitWindowsEx(EWX_REBOOT, 0);
     }

@@ -3,6 +3,7 @@
 #include "log/path_helpers.h"
 #include "log/text_step.h"
 
+#include <cstdio>
 #include <cstring>
 
 static int32_t LeadingNumber(const char* at)
@@ -157,4 +158,27 @@ void ReplaceLastThree(char* path, const char* ext)
     if (length < 3)
         return;
     std::memcpy(path + length - 3, ext, 3);
+}
+
+int32_t QuoteCommand(char* out, int32_t size, const char* program, const char* arguments)
+{
+    int n =
+        std::snprintf(out, (size_t)size, arguments[0] ? "\"%s\" %s" : "\"%s\"", program, arguments);
+    if (n > 0 && n < size)
+        return 1;
+    out[0] = 0;
+    return 0;
+}
+
+int32_t FormatRelaunchCommand(char* out, int32_t size, const char* copyPath, const char* marker,
+                              const char* program, const char* folder)
+{
+    out[0] = 0;
+    if (FindCharMb(program, ' ') || FindCharMb(folder, ' '))
+        return 0;
+    char arguments[CommandLineSize];
+    int n = std::snprintf(arguments, sizeof arguments, "/z%s %s %s", marker, program, folder);
+    if (n <= 0 || n >= (int)sizeof arguments)
+        return 0;
+    return QuoteCommand(out, size, copyPath, arguments);
 }

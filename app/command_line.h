@@ -34,5 +34,19 @@ int32_t ApplyDefaultLog(char* commandLine, const char* settingsIniPath);
 // logPath is a buffer of size bytes.
 void AnchorBareLogPath(char* logPath, int32_t size);
 
+// A command line for WinExec: the program in double quotes (a path with a
+// space would otherwise be tried cut at each space first), then arguments
+// when there are any. Returns 0, with out empty, when it does not fit in size bytes.
+int32_t QuoteCommand(char* out, int32_t size, const char* program, const char* arguments);
+
+// The command that hands the run over to the temporary copy copyPath:
+// "/z" and the restart marker, the program file to remove and the
+// application folder. The copy splits those two at the first space and
+// reads no more than CommandLineSize - 1 characters of its command line, so
+// a path with a space, or a line that would not fit, is refused (returns 0,
+// out empty): a cut or split path names another file or folder.
+int32_t FormatRelaunchCommand(char* out, int32_t size, const char* copyPath, const char* marker,
+                              const char* program, const char* folder);
+
 // Replaces the last three characters of path with ext (three characters).
 void ReplaceLastThree(char* path, const char* ext);

@@ -7,6 +7,7 @@
 
 #include "app/run_state.h"
 #include "log/reader.h"
+#include "platform/libraries.h"
 
 // The system's own record layouts (ANSI form).
 #pragma pack(push, 1)
@@ -34,7 +35,7 @@ void BeginRestorePoint()
 {
     if (!SystemRestoreEnabled)
         return;
-    RestoreLibrary = LoadLibraryA("SFC.DLL");
+    RestoreLibrary = LoadSystemLibrary("SFC.DLL");
     if (!RestoreLibrary)
         return;
     SetRestorePoint = (SetRestorePointFn)(void*)GetProcAddress(RestoreLibrary, "SRSetRestorePoint");

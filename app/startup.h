@@ -33,6 +33,8 @@ void ReadProgramFilesDir();
 // The rest of the command line after the options (the log path and title,
 // or in the clean-up stage the two paths to remove).
 const char* CommandLineRest();
+// 1 when the command line was longer than the copy start-up keeps of it.
+int32_t CommandLineWasCut();
 // The log path the command line names (empty when none).
 const char* CommandLineLogPath();
 void FindLogPath();
@@ -50,8 +52,11 @@ void DestroyWindowsAndDrain();
 int CloseRun(int32_t tempCopyMade);
 // Writes the embedded restart program to the Windows directory; its path is left in path (260 bytes).
 void WriteRestartHelper(char* path);
+// Starts the restart program written there.
+void StartRestartHelper(const char* path);
 
-// Hooks for the system tests, off unless the environment names them.
+// Hooks for the system tests: in the test build only, and there off unless
+// the environment names them; the shipped program does nothing here.
 // 1 when the run was held for a screenshot and ends here.
 int32_t HoldForTest();
 void TraceStartupForTest();

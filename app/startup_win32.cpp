@@ -6,6 +6,7 @@
 #include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
+#include "platform/libraries.h"
 #include "ui/resources/resource.h"
 
 #include <commdlg.h>
@@ -22,6 +23,7 @@ HMODULE Shell32Module;
 ShChangeNotifyFunc ShChangeNotifyProc;
 
 static char CommandLineCopy[CommandLineSize];
+static int32_t CommandLineCut;
 static const char* RestOfCommandLine = "";
 static LogArgument LogArgumentRead;
 
@@ -32,7 +34,7 @@ void DetectPlatform()
     GetVersionExA(&version);
     PlatformKind = version.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformNT : Platform95;
     NewShell = version.dwMajorVersion >= 4;
-    Shell32Module = LoadLibraryA("SHELL32.DLL");
+    Shell32Module = LoadSystemLibrary("SHELL32.DLL");
     if (Shell32Module)
         ShChangeNotifyProc =
             (ShChangeNotifyFunc)(void*)GetProcAddress(Shell32Module, "SHChangeNotify");
@@ -54,7 +56,14 @@ void ReadProgramPaths()
 
 void CopyCommandLine(const char* commandLine)
 {
-    CopyText(CommandLineCopy, commandLine ? commandLine : "", sizeof CommandLineCopy);
+    const char* text = commandLine ? commandLine : "";
+    CommandLineCut = lstrlenA(text) >= (int)sizeof CommandLineCopy;
+    CopyText(CommandLineCopy, text, sizeof CommandLineCopy);
+}
+
+int32_t CommandLineWasCut()
+{
+    return CommandLineCut;
 }
 
 void UseDefaultLogIfPresent()

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log/text_step.h"
+
 // Every line ends with CR LF, the last one too.
 const char BuiltInReportTemplate[] =
     "START COMPONENT\r\n"
@@ -126,4 +128,17 @@ void FillReportPlaceholders(char* text, int32_t size, const ReportValues* values
 void FormatReportDate(char* out, int32_t size, int month, int day, int year, int hour, int minute)
 {
     snprintf(out, (size_t)size, "%02d/%02d/%02d %d:%02d", month, day, year % 100, hour, minute);
+}
+
+const char* ReportFileName(const char* logged)
+{
+    const char* name = logged;
+    for (const char* at = logged; *at; at = NextChar(at))
+        if (*at == '\\' || *at == '/' || *at == ':')
+            name = NextChar(at);
+    // The system drops trailing dots and spaces: ". ." names the folder itself.
+    for (const char* at = name; *at; at++)
+        if (*at != '.' && *at != ' ')
+            return name;
+    return nullptr;
 }

@@ -21,5 +21,11 @@ void FillReportPlaceholders(char* text, int32_t size, const ReportValues* values
 // "%02d/%02d/%02d %d:%02d": month, day, year modulo 100, hour, minute.
 void FormatReportDate(char* out, int32_t size, int month, int day, int year, int hour, int minute);
 
+// The name the report goes under: the file-name part of the logged name
+// (after its last '\\', '/' or ':'), so that the report stays in the
+// Windows folder whatever the log says. Null when no usable name is left
+// (nothing but dots and spaces, which name a folder).
+const char* ReportFileName(const char* logged);
+
 // Writes the report of this run when the log names a report file.
 void WriteStatusReport();

@@ -8,6 +8,7 @@
 
 #include "app/run_state.h"
 #include "log/reader.h"
+#include "platform/libraries.h"
 
 typedef BOOL(WINAPI* InstallStatusMifFn)(LPCSTR file, LPCSTR manufacturer, LPCSTR product,
                                          LPCSTR version, LPCSTR locale, LPCSTR serial,
@@ -15,17 +16,17 @@ typedef BOOL(WINAPI* InstallStatusMifFn)(LPCSTR file, LPCSTR manufacturer, LPCST
 
 static char ReportText[StatusReportSize];
 
-static bool ReportThroughLibrary()
+static bool ReportThroughLibrary(const char* name)
 {
-    HMODULE library = LoadLibraryA("ismif32.dll");
+    HMODULE library = LoadLibraryBesideProgram("ismif32.dll");
     bool done = false;
     if (!library)
         return false;
     InstallStatusMifFn report = (InstallStatusMifFn)(void*)GetProcAddress(library, "InstallStatusMIF");
     if (report) {
         const char* message = Cancelled ? "Uninstall canceled by user" : "Uninstall successful";
-        done = report(UninstallMifName, Manufacturer, ProductName, VersionNumber, "ENU",
-                      SerialNumber, message, Cancelled ? 0 : 1) != 0;
+        done = report(name, Manufacturer, ProductName, VersionNumber, "ENU", SerialNumber, message,
+                      Cancelled ? 0 : 1) != 0;
     }
     FreeLibrary(library);
     return done;
@@ -37,14 +38,19 @@ void WriteStatusReport()
     char date[32];
     if (!UninstallMifName[0])
         return;
-    if (ReportThroughLibrary())
+    // Folder parts in the logged name would put the report (and the
+    // truncation of whatever file is there) anywhere on the disk.
+    const char* name = ReportFileName(UninstallMifName);
+    if (!name)
+        return;
+    if (ReportThroughLibrary(name))
         return;
     UINT n = GetWindowsDirectoryA(path, 256);
     if (n == 0 || n >= 256)
         return;
     if (path[n - 1] != '\\')
         lstrcatA(path, "\\");
-    lstrcatA(path, UninstallMifName);
+    lstrcatA(path, name);
     HFILE file = _lcreat(path, 0);
     if (file == HFILE_ERROR)
         return;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/engine_env.h"
+#include "platform/libraries.h"
 #include "ui/progress.h"
 #include "ui/resources/resource.h"
 
@@ -75,7 +76,7 @@ typedef HRESULT(WINAPI* ServerEntryProc)(void);
 // tear-down, as a server expects.
 static void CallServerEntry(const char* path, int32_t register_)
 {
-    HMODULE ole = LoadLibraryA("OLE32.DLL");
+    HMODULE ole = LoadSystemLibrary("OLE32.DLL");
     if (!ole)
         return;
     OleInitializeProc initialize = (OleInitializeProc)(void*)GetProcAddress(ole, "OleInitialize");

@@ -447,7 +447,9 @@ static void StartPerUserCleanup()
         path[size < sizeof(path) ? size : sizeof(path) - 1] = 0;
         ConvertPathNames(path, ToShort);
         char command[600];
-        int n = snprintf(command, sizeof(command), "%s /U \"%s\"", path, PerUserId);
+        // Quoted: a path left with a space (no short name) is otherwise
+        // tried cut at the space first.
+        int n = snprintf(command, sizeof(command), "\"%s\" /U \"%s\"", path, PerUserId);
         if (n > 0 && n < (int)sizeof(command))
             WinExec(command, SW_SHOW);
     }

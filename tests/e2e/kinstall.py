@@ -117,6 +117,37 @@ class Product:
         return run_wine([self.src + "\\SETUP.EXE"] + list(extra), env=env)
 
 
+def system_folder(program):
+    """The System folder a program sees: a 32-bit one's System32 is
+    SysWOW64 in a 64-bit prefix."""
+    with open(program, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    i386 = head[pe + 4:pe + 6] == b"\x4c\x01"
+    return "C:\\windows\\" + ("syswow64" if i386 else "system32")
+
+
+def replace_system_library(program, name, standin):
+    """Puts a stand-in in place of a library of the System folder the
+    program sees; returns the step that puts the original back."""
+    folder = os.path.join(DRIVE_C, "windows", system_folder(program).split("\\")[-1])
+    match = [n for n in os.listdir(folder) if n.lower() == name.lower()]
+    target = os.path.join(folder, match[0] if match else name)
+    saved = None
+    if os.path.exists(target):
+        with open(target, "rb") as f:
+            saved = f.read()
+    shutil.copy(standin, target)
+
+    def restore():
+        if saved is None:
+            os.remove(target)
+        else:
+            with open(target, "wb") as f:
+                f.write(saved)
+    return restore
+
+
 def log_lines(win_log):
     data = read_bytes(win_log)
     return data, data.decode("gbk").split("\r\n")

@@ -13,7 +13,7 @@ import uuid
 import ketra
 import kgui
 from kinstall import (BUILD, TOOLS, Product, expected_report, log_lines, probe, read_bytes,
-                      restart_session, run_wine, unix_path, write_bytes)
+                      replace_system_library, restart_session, run_wine, unix_path, write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 WINDOWS = "C:\\windows"
@@ -463,8 +463,12 @@ class StatusReport(UninstallCase):
         here = self.root + "\\Program"
         os.makedirs(unix_path(here), exist_ok=True)
         shutil.copy(PROGRAM, unix_path(here + "\\UNKETRA32.EXE"))
-        for dll in ("ismif32.dll", "SFC.DLL"):
-            shutil.copy(os.path.join(TOOLS, "standins", dll), unix_path(here + "\\" + dll))
+        # The distribution library may sit beside the program; a system
+        # library is taken from the System folder only.
+        shutil.copy(os.path.join(TOOLS, "standins", "ismif32.dll"),
+                    unix_path(here + "\\ismif32.dll"))
+        self.cleanups.append(replace_system_library(
+            PROGRAM, "SFC.DLL", os.path.join(TOOLS, "standins", "SFC.DLL")))
         self.product.add("a.txt", b"a")
         self.install(self.header(mif) + ["system-restore", "copy a.txt | %APPDIR%\\A.TXT"])
         mif_log, sfc_log = self.root + "\\mif.log", self.root + "\\sfc.log"

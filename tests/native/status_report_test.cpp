@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/status_report.h"
+#include "tests/native/fake_system.h"
 
 static std::string Fill(const char* tmpl, const ReportValues& values, int32_t size = 16384)
 {
@@ -56,4 +57,28 @@ TEST(StatusReport, DateFormat)
     EXPECT_STREQ("07/03/02 15:14", date);
     FormatReportDate(date, sizeof(date), 12, 31, 2026, 0, 5);
     EXPECT_STREQ("12/31/26 0:05", date);
+}
+
+TEST(StatusReport, ReportNameKeepsOnlyTheFileNamePart)
+{
+    EXPECT_STREQ("P.MIF", ReportFileName("P.MIF"));
+    EXPECT_STREQ("x", ReportFileName("..\\..\\x"));
+    EXPECT_STREQ("BOOT.INI", ReportFileName("C:\\BOOT.INI"));
+    EXPECT_STREQ("x.mif", ReportFileName("../../x.mif"));
+    EXPECT_STREQ("AUTOEXEC.BAT", ReportFileName("C:AUTOEXEC.BAT"));
+    EXPECT_STREQ("y", ReportFileName("\\\\server\\share/dir\\y"));
+    // Names that leave the Windows folder itself: no report.
+    EXPECT_EQ(nullptr, ReportFileName(""));
+    EXPECT_EQ(nullptr, ReportFileName("..\\"));
+    EXPECT_EQ(nullptr, ReportFileName(".."));
+    EXPECT_EQ(nullptr, ReportFileName("sub\\. ."));
+    EXPECT_STREQ("..x", ReportFileName("..x"));
+}
+
+TEST(StatusReport, ReportNameStepsWholeDoubleByteCharacters)
+{
+    // 0x95 0x5C is one character in code page 936: its second byte is no backslash.
+    UseDoubleByteRule();
+    EXPECT_STREQ("\x95\x5C.MIF", ReportFileName("dir\\\x95\x5C.MIF"));
+    ResetFakeSystem();
 }

@@ -193,4 +193,45 @@ TEST_F(CommandLine, ReplaceLastThree)
     EXPECT_STREQ("ab", tiny);
 }
 
+TEST_F(CommandLine, StartedProgramsAreQuoted)
+{
+    char command[64];
+    EXPECT_EQ(1, QuoteCommand(command, sizeof command, "C:\\First Last\\T.EXE", "/U \"id\""));
+    EXPECT_STREQ("\"C:\\First Last\\T.EXE\" /U \"id\"", command);
+    EXPECT_EQ(1, QuoteCommand(command, sizeof command, "C:\\WINDOWS\\_MSRSTRT.EXE", ""));
+    EXPECT_STREQ("\"C:\\WINDOWS\\_MSRSTRT.EXE\"", command);
+    // What would not fit is not started cut.
+    EXPECT_EQ(0, QuoteCommand(command, 16, "C:\\WINDOWS\\_MSRSTRT.EXE", ""));
+    EXPECT_STREQ("", command);
+}
+
+TEST_F(CommandLine, RelaunchCommandQuotesTheCopyAndRefusesWhatTheCopyWouldCut)
+{
+    char command[600];
+    EXPECT_EQ(1, FormatRelaunchCommand(command, sizeof command,
+                                       "C:\\Users\\First Last\\Temp\\KTR1A2B.EXE", "1",
+                                       "C:\\PROGRA~1\\APP\\UNKETRA32.EXE", "C:\\PROGRA~1\\APP\\"));
+    EXPECT_STREQ(
+        "\"C:\\Users\\First Last\\Temp\\KTR1A2B.EXE\" /z1 C:\\PROGRA~1\\APP\\UNKETRA32.EXE "
+        "C:\\PROGRA~1\\APP\\",
+        command);
+    // The copy keeps CommandLineSize - 1 characters after its own path:
+    // exactly that many is taken, one more is refused.
+    std::string program = "C:\\P\\U.EXE";
+    size_t room = CommandLineSize - 1 - std::string("/z " + program + " ").size();
+    std::string fits = "C:\\" + std::string(room - 4, 'f') + "\\";
+    std::string over = "C:\\" + std::string(room - 3, 'f') + "\\";
+    EXPECT_EQ(1, FormatRelaunchCommand(command, sizeof command, "C:\\T\\K.EXE", "", program.c_str(),
+                                       fits.c_str()));
+    EXPECT_EQ("\"C:\\T\\K.EXE\" /z " + program + " " + fits, std::string(command));
+    EXPECT_EQ(0, FormatRelaunchCommand(command, sizeof command, "C:\\T\\K.EXE", "", program.c_str(),
+                                       over.c_str()));
+    EXPECT_STREQ("", command);
+    // A path with a space would be split at it by the copy.
+    EXPECT_EQ(0, FormatRelaunchCommand(command, sizeof command, "C:\\T\\K.EXE", "",
+                                       "C:\\My App\\U.EXE", "C:\\APP\\"));
+    EXPECT_EQ(0, FormatRelaunchCommand(command, sizeof command, "C:\\T\\K.EXE", "", program.c_str(),
+                                       "C:\\My App\\"));
+}
+
 } // namespace
