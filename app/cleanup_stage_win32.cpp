@@ -49,8 +49,7 @@ static void RemoveProgramAndFolders()
     char* applicationFolder = FindCharMb(program, ' ');
     if (applicationFolder)
         *applicationFolder++ = 0;
-    int32_t length = lstrlenA(program);
-    if (length > 0 && program[length - 1] != '\\')
+    if (program[0] && !EndsWithBackslash(program))
         DeleteProgramFile(program);
     char* name = FileNamePart(program);
     if (name > program) {
@@ -58,9 +57,8 @@ static void RemoveProgramAndFolders()
         RemoveFolderIfEmpty(program);
     }
     if (applicationFolder && applicationFolder[0]) {
-        length = lstrlenA(applicationFolder);
-        if (applicationFolder[length - 1] == '\\')
-            applicationFolder[length - 1] = 0;
+        if (EndsWithBackslash(applicationFolder))
+            applicationFolder[lstrlenA(applicationFolder) - 1] = 0;
         RemoveFolderIfEmpty(applicationFolder);
     }
 }

@@ -192,9 +192,8 @@ void ReadProgramFilesDir()
     } else {
         // Registry text need not be terminated.
         ProgramFilesDir[size < sizeof ProgramFilesDir ? size : sizeof ProgramFilesDir - 1] = 0;
-        size_t length = lstrlenA(ProgramFilesDir);
-        if (length > 0 && ProgramFilesDir[length - 1] == '\\')
-            ProgramFilesDir[length - 1] = 0;
+        if (EndsWithBackslash(ProgramFilesDir))
+            ProgramFilesDir[lstrlenA(ProgramFilesDir) - 1] = 0;
     }
     RegCloseKey(key);
 }

@@ -1,6 +1,7 @@
 // Writes the status report when the log names one: through the distribution
 // system's own library when it is there, else as a file of our own.
 #include "app/status_report.h"
+#include "log/path_helpers.h"
 
 #include <windows.h>
 #include <cstdio>
@@ -48,7 +49,7 @@ void WriteStatusReport()
     UINT n = GetWindowsDirectoryA(path, 256);
     if (n == 0 || n >= 256)
         return;
-    if (path[n - 1] != '\\')
+    if (!EndsWithBackslash(path))
         lstrcatA(path, "\\");
     lstrcatA(path, name);
     HFILE file = _lcreat(path, 0);

@@ -40,13 +40,18 @@ static bool CanonicalFolder(const char* dir, char* out)
         out[at++] = '\\';
         p += 2;
     }
+    // Dots and spaces are single-byte characters and never the second byte
+    // of a double-byte one; a backslash may be, so separators are tracked
+    // as they are written rather than read back.
     int32_t nameStart = at;
+    bool separatorLast = at > 0;
     while (*p) {
         if (*p == '\\') {
             while (at > nameStart && (out[at - 1] == '.' || out[at - 1] == ' '))
                 at--;
-            if (at > 0 && out[at - 1] != '\\')
+            if (at > 0 && !separatorLast)
                 out[at++] = '\\';
+            separatorLast = at > 0;
             nameStart = at;
             p++;
             continue;
@@ -56,14 +61,14 @@ static bool CanonicalFolder(const char* dir, char* out)
             return false;
         while (p < next)
             out[at++] = *p++;
+        separatorLast = false;
     }
     while (at > nameStart && (out[at - 1] == '.' || out[at - 1] == ' '))
         at--;
     out[at] = 0;
     ConvertPathNamesBounded(out, MAX_PATH, ToLong);
-    size_t len = strlen(out);
-    while (len > 3 && out[len - 1] == '\\')
-        out[--len] = 0;
+    while (strlen(out) > 3 && EndsWithBackslash(out))
+        out[strlen(out) - 1] = 0;
     return true;
 }
 

@@ -31,8 +31,15 @@ static void StartAndWait(char* commandLine)
 static bool EndsWithExe(const char* path)
 {
     int len = lstrlenA(path);
-    const char* tail = len >= 3 ? path + len - 3 : path;
-    return lstrcmpiA(tail, "EXE") == 0;
+    if (len < 3)
+        return false;
+    // The tail must start a character: the second byte of a double-byte
+    // character can look like a letter.
+    const char* tail = path + len - 3;
+    const char* at = path;
+    while (at < tail)
+        at = CharNextA(at);
+    return at == tail && lstrcmpiA(tail, "EXE") == 0;
 }
 
 // The machine this process runs as: a module built for another one cannot be

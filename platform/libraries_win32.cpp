@@ -18,7 +18,7 @@ static void SystemFolder(char* folder)
         folder[0] = 0;
         return;
     }
-    if (folder[length - 1] != '\\')
+    if (!EndsWithBackslash(folder))
         AppendText(folder, "\\", MAX_PATH);
 }
 
