@@ -171,3 +171,25 @@ def expected_report(values):
     for n, v in enumerate(values, 1):
         text = text.replace("%%%d%%" % n, v)
     return text
+
+
+def tree_snapshot(win_root):
+    """Relative path -> bytes, "link -> target", or None for a folder, of
+    everything below a folder; links are listed and never followed. None
+    when the folder is gone."""
+    base = unix_path(win_root)
+    if not os.path.isdir(base):
+        return None
+    snap = {}
+    for top, dirs, files in os.walk(base):
+        rel_top = os.path.relpath(top, base)
+        snap[rel_top + "/"] = None
+        for name in dirs + files:
+            full = os.path.join(top, name)
+            rel = os.path.join(rel_top, name)
+            if os.path.islink(full):
+                snap[rel] = "link -> " + os.readlink(full)
+            elif os.path.isfile(full):
+                with open(full, "rb") as h:
+                    snap[rel] = h.read()
+    return snap

@@ -15,7 +15,7 @@ import shutil
 import unittest
 
 import hostile_logs
-from kinstall import (BUILD, Product, probe, restart_session, run_wine, unix_path, write_bytes)
+from kinstall import (BUILD, tree_snapshot, Product, probe, restart_session, run_wine, unix_path, write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 KEPT_SEEDS = []
@@ -25,27 +25,6 @@ FIRST = int(os.environ.get("KETRA_INVARIANT_FIRST", "1"))
 
 def setUpModule():
     restart_session()
-
-
-def tree(win_root):
-    """Relative path -> bytes, "link -> target", or None for a folder; links
-    are listed and never followed. None when the folder is gone."""
-    base = unix_path(win_root)
-    if not os.path.isdir(base):
-        return None
-    snap = {}
-    for top, dirs, files in os.walk(base):
-        rel_top = os.path.relpath(top, base)
-        snap[rel_top + "/"] = None
-        for name in dirs + files:
-            full = os.path.join(top, name)
-            rel = os.path.join(rel_top, name)
-            if os.path.islink(full):
-                snap[rel] = "link -> " + os.readlink(full)
-            elif os.path.isfile(full):
-                with open(full, "rb") as h:
-                    snap[rel] = h.read()
-    return snap
 
 
 def read_or_none(win):
@@ -105,7 +84,7 @@ class Invariant(unittest.TestCase):
             with open(unix_path(app + "\\INSTALL.LOG"), "ab") as f:
                 for line in case.appended:
                     f.write(line.encode("gbk") + b"\r\n")
-            trees = {folder: tree(folder) for folder in case.sentinel_trees}
+            trees = {folder: tree_snapshot(folder) for folder in case.sentinel_trees}
 
             done = run_wine([PROGRAM, "/S", app + "\\INSTALL.LOG"], timeout=300)
 
@@ -116,7 +95,7 @@ class Invariant(unittest.TestCase):
             for path, data in list(case.sentinels.items()) + list(case.user_files.items()):
                 self.assertEqual(data, read_or_none(path), "%s: expected %s kept" % (where, path))
             for folder, before in trees.items():
-                self.assertEqual(before, tree(folder), "%s: expected %s as it was" % (where, folder))
+                self.assertEqual(before, tree_snapshot(folder), "%s: expected %s as it was" % (where, folder))
             for root_name, key, name, data in case.registry:
                 self.assertEqual("0|" + data, registry_value(root_name, key, name),
                                  "%s: expected %s\\%s %s kept" % (where, root_name, key, name))

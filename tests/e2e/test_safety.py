@@ -7,7 +7,8 @@ import shutil
 import unittest
 import uuid
 
-from kinstall import BUILD, Product, probe, restart_session, run_wine, unix_path, write_bytes
+from kinstall import (BUILD, Product, probe, restart_session, run_wine, tree_snapshot, unix_path,
+                      write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 WINDOWS = "C:\\windows"
@@ -15,25 +16,6 @@ WINDOWS = "C:\\windows"
 
 def setUpModule():
     restart_session()
-
-
-def snapshot(win_root):
-    """Relative path -> bytes (None for a folder) of everything below a
-    folder, links listed as links and never followed."""
-    base = unix_path(win_root)
-    snap = {}
-    for top, dirs, files in os.walk(base):
-        rel_top = os.path.relpath(top, base)
-        snap[rel_top + "/"] = None
-        for name in dirs + files:
-            full = os.path.join(top, name)
-            rel = os.path.join(rel_top, name)
-            if os.path.islink(full):
-                snap[rel] = "link -> " + os.readlink(full)
-            elif os.path.isfile(full):
-                with open(full, "rb") as h:
-                    snap[rel] = h.read()
-    return snap
 
 
 class SafetyCase(unittest.TestCase):
@@ -83,14 +65,14 @@ class Links(SafetyCase):
         os.symlink(unix_path(outside), unix_path(app + "\\DATA\\LINKED"))
         os.symlink(unix_path(empty), unix_path(app + "\\DATA\\SUB\\EMPTYLINK"))
         os.symlink(unix_path(outside), unix_path(app + "\\TOPLINK"))
-        before = snapshot(outside)
+        before = tree_snapshot(outside)
         self.append_log(["File Tree: " + app + "\\DATA\\SUB\\EMPTYLINK",
                          "File Tree: " + app + "\\TOPLINK\\*.TXT"])
 
         done = run_wine([PROGRAM, "/S", app + "\\INSTALL.LOG"], timeout=300)
         self.assertEqual(0, done.returncode, done.out + done.err)
 
-        self.assertEqual(before, snapshot(outside), "expected the linked folder untouched")
+        self.assertEqual(before, tree_snapshot(outside), "expected the linked folder untouched")
         self.assertTrue(os.path.isdir(unix_path(empty)), "expected the empty linked folder kept")
         self.assertFalse(self.exists(app + "\\A.TXT"))
         self.assertFalse(self.exists(app + "\\DATA\\SUB\\D.TXT"))
@@ -124,7 +106,7 @@ class ProtectedSpellings(SafetyCase):
             write_bytes(m, b"keep")
         self.cleanups.append(lambda: [os.remove(unix_path(m)) for m in markers
                                       if os.path.exists(unix_path(m))])
-        before = snapshot(other_dir)
+        before = tree_snapshot(other_dir)
 
         short_pf = probe("short|C:\\Program Files")[0].strip()
         self.assertNotEqual("C:\\Program Files", short_pf)
@@ -156,7 +138,7 @@ class ProtectedSpellings(SafetyCase):
 
         for m in markers:
             self.assertTrue(self.exists(m), "expected %s to survive" % m)
-        self.assertEqual(before, snapshot(other_dir), "expected the other product untouched")
+        self.assertEqual(before, tree_snapshot(other_dir), "expected the other product untouched")
         self.assertTrue(self.exists(WINDOWS + "\\system32\\kernel32.dll"))
         self.assertFalse(self.exists(app + "\\A.TXT"))
 
