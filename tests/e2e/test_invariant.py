@@ -15,7 +15,8 @@ import shutil
 import unittest
 
 import hostile_logs
-from kinstall import (BUILD, tree_snapshot, Product, probe, restart_session, run_wine, unix_path, write_bytes)
+from kinstall import (BUILD, Product, probe, restart_session, run_wine, tree_snapshot, unix_path,
+                      write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 KEPT_SEEDS = []
