@@ -119,13 +119,15 @@ def uninstall(program, count, option):
     if os.path.exists(unix_path(trace)):
         os.remove(unix_path(trace))
     wall, _ = timed([program, option, root + "\\INSTALL.LOG"], env={"KETRA_TRACE": trace})
-    waits = 0.0
+    waits, notices = 0.0, -1
     if os.path.exists(unix_path(trace)):
         with open(unix_path(trace), "rb") as f:
             for line in f.read().decode("ascii", "replace").splitlines():
                 if line.startswith("WaitMilliseconds="):
                     waits = int(line.split("=")[1]) / 1000.0
-    return {"wall": wall, "waits": waits, "left": existing(paths)}
+                if line.startswith("ShellNotices="):
+                    notices = int(line.split("=")[1])
+    return {"wall": wall, "waits": waits, "notices": notices, "left": existing(paths)}
 
 
 # The peer: the same product as an MSI package.
@@ -263,8 +265,11 @@ def main():
         for name, _ in programs:
             r = runs[name + " /S"]
             wall = median(r, "wall")
-            print("  %-14s %7.2f s wall = %.2fx the floor; timer waits %.2f s; %d files left" %
-                  (name + " /S", wall, wall / floor_wall, median(r, "waits"), r[0]["left"]))
+            notices = median(r, "notices")
+            print("  %-14s %7.2f s wall = %.2fx the floor; timer waits %.2f s; shell notices %s; "
+                  "%d files left" % (name + " /S", wall, wall / floor_wall, median(r, "waits"),
+                                     "%d" % notices if notices >= 0 else "not counted",
+                                     r[0]["left"]))
         if use_peer:
             r = runs["peer"]
             wall = median(r, "wall")

@@ -17,10 +17,11 @@ enum { ShellFileDeleted = 0x4, ShellFolderChanged = 0x1000, ShellPathAnsi = 0x1 
 // goes on. FlushShellNotifications waits for the rest before the run ends.
 //
 // When the shell falls behind, a folder's file notices are folded into one
-// ShellFolderChanged for the folder: the ring is more than an eighth full, or
+// SHCNE_UPDATEDIR for the folder: the ring is more than an eighth full, or
 // more than a handful wait for that folder. The update takes the place of the
-// folder's first waiting notice, and later deletions in the folder join it
-// while it still waits: the shell reads the folder only after all of them.
+// folder's first waiting notice; later deletions in the folder join it, or
+// the next update of the folder, which is told before anything else: the
+// shell reads the folder only after the deletions it stands for.
 // Folder removals always keep their own SHCNE_RMDIR. A product whose notices
 // never pile up keeps one notice per file.
 
@@ -47,6 +48,7 @@ static ShellNotice NoticeRing[NoticeRingSize];
 static uint32_t NoticesPosted;
 static uint32_t NoticesTaken;
 static uint32_t NoticesDone;
+static uint32_t NoticesKept; // posted and not folded away: what the shell hears
 static CRITICAL_SECTION NoticeLock;
 static HANDLE NoticeWork;     // set when a notice was posted
 static HANDLE NoticeProgress; // set when a notice was delivered
@@ -113,22 +115,67 @@ static bool IsPlainAscii(const char* text)
 
 // Folder names as the system compares them. Most names are ASCII, and
 // folding those here saves a call into the system for every waiting notice.
-static bool SameFolder(const ShellNotice* notice, const char* folder, bool plain)
+static bool SameFolder(const char* a, bool plainA, const char* b, bool plainB)
 {
-    if (strcmp(notice->folder, folder) == 0)
+    if (strcmp(a, b) == 0)
         return true;
-    if (plain && notice->plainFolder)
-        return CompareNoCase(notice->folder, folder) == 0;
-    return lstrcmpiA(notice->folder, folder) == 0;
+    if (plainA && plainB)
+        return CompareNoCase(a, b) == 0;
+    return lstrcmpiA(a, b) == 0;
 }
 
-enum NoticeFate { PostAsIs, PostFolderUpdate, Covered };
+// Under NoticeLock: puts a notice at the end of the ring; returns its slot.
+static uint32_t Append(long event, const char* path, const char* folder, bool plain)
+{
+    uint32_t slot = NoticesPosted++;
+    NoticesKept++;
+    ShellNotice* notice = &NoticeRing[slot % NoticeRingSize];
+    notice->event = event;
+    CopyText(notice->path, path, (int32_t)sizeof notice->path);
+    CopyText(notice->folder, folder, (int32_t)sizeof notice->folder);
+    notice->plainFolder = plain;
+    return slot;
+}
 
-// Under NoticeLock, for a file deleted in folder: Covered when an update of
-// the folder waits already or is made now from the folder's waiting file
-// notices; PostFolderUpdate when the ring is crowded and nothing of the
-// folder waits.
-static NoticeFate FoldIntoFolderUpdate(const char* folder, bool plain)
+// The folder whose file notices were folded last. While its update waits in
+// the ring (at HeldSlot), further deletions in it join that update; once the
+// worker has taken it, they are held back and told as one more update as
+// soon as something else is to be told, or the notices are flushed.
+static char HeldFolder[MAX_PATH];
+static bool HeldPlain;
+static bool Holding;
+static bool HeldDirty;
+static uint32_t HeldSlot;
+
+static bool StillWaiting(uint32_t slot)
+{
+    return slot - NoticesTaken < NoticesPosted - NoticesTaken;
+}
+
+static void ReleaseHeldUpdate()
+{
+    if (Holding && HeldDirty)
+        Append(ShellFolderChanged, HeldFolder, HeldFolder, HeldPlain);
+    Holding = false;
+    HeldDirty = false;
+}
+
+static void HoldFolder(const char* folder, bool plain, uint32_t slot)
+{
+    CopyText(HeldFolder, folder, (int32_t)sizeof HeldFolder);
+    HeldPlain = plain;
+    HeldSlot = slot;
+    Holding = true;
+    HeldDirty = false;
+}
+
+enum NoticeFate { PostAsIs, PostFolderUpdate, Folded };
+
+// Under NoticeLock, for a file deleted in folder: Folded when an update of
+// the folder waits already or is made now, in the place of the folder's
+// first waiting file notice (its slot in *slot); PostFolderUpdate when the
+// ring is crowded and nothing of the folder waits.
+static NoticeFate FoldIntoFolderUpdate(const char* folder, bool plain, uint32_t* slot)
 {
     uint32_t waiting = 0;
     uint32_t sameFolder = 0;
@@ -138,10 +185,12 @@ static NoticeFate FoldIntoFolderUpdate(const char* folder, bool plain)
         if (notice->event == 0)
             continue;
         waiting++;
-        if (!notice->folder[0] || !SameFolder(notice, folder, plain))
+        if (!notice->folder[0] || !SameFolder(notice->folder, notice->plainFolder, folder, plain))
             continue;
-        if (notice->event == ShellFolderChanged)
-            return Covered;
+        if (notice->event == ShellFolderChanged) {
+            *slot = i;
+            return Folded;
+        }
         if (sameFolder++ == 0)
             first = i;
     }
@@ -151,13 +200,24 @@ static NoticeFate FoldIntoFolderUpdate(const char* folder, bool plain)
         return PostFolderUpdate;
     for (uint32_t i = first + 1; i != NoticesPosted; i++) {
         ShellNotice* notice = &NoticeRing[i % NoticeRingSize];
-        if (notice->event == ShellFileDeleted && SameFolder(notice, folder, plain))
+        if (notice->event == ShellFileDeleted &&
+            SameFolder(notice->folder, notice->plainFolder, folder, plain)) {
             notice->event = 0;
+            NoticesKept--;
+        }
     }
     ShellNotice* update = &NoticeRing[first % NoticeRingSize];
     update->event = ShellFolderChanged;
     CopyText(update->path, update->folder, (int32_t)sizeof update->path);
-    return Covered;
+    *slot = first;
+    return Folded;
+}
+
+// Waits until the ring has room for a held update and one more notice.
+static void WaitForRoom()
+{
+    while (NoticesWaiting() >= NoticeRingSize - 1)
+        WaitForSingleObject(NoticeProgress, 1000);
 }
 
 void NotifyShellPath(long event, const char* path)
@@ -169,8 +229,7 @@ void NotifyShellPath(long event, const char* path)
         return;
     }
     // A full ring waits for the worker; the deletions never run far ahead.
-    while (NoticesWaiting() >= NoticeRingSize)
-        WaitForSingleObject(NoticeProgress, 1000);
+    WaitForRoom();
     char folder[MAX_PATH] = "";
     if (event == ShellFileDeleted) {
         CopyText(folder, path, (int32_t)sizeof folder);
@@ -183,18 +242,30 @@ void NotifyShellPath(long event, const char* path)
     }
     bool plain = IsPlainAscii(folder);
     EnterCriticalSection(&NoticeLock);
-    NoticeFate fate = folder[0] ? FoldIntoFolderUpdate(folder, plain) : PostAsIs;
-    if (fate != Covered) {
-        ShellNotice* notice = &NoticeRing[NoticesPosted % NoticeRingSize];
-        notice->event = fate == PostFolderUpdate ? (long)ShellFolderChanged : event;
-        CopyText(notice->path, fate == PostFolderUpdate ? folder : path,
-                 (int32_t)sizeof notice->path);
-        CopyText(notice->folder, folder, (int32_t)sizeof notice->folder);
-        notice->plainFolder = plain;
-        NoticesPosted++;
+    uint32_t posted = NoticesPosted;
+    if (folder[0] && Holding && SameFolder(HeldFolder, HeldPlain, folder, plain)) {
+        if (!StillWaiting(HeldSlot))
+            HeldDirty = true;
+    } else {
+        // Deletions that outran the shell in the last folder will outrun it
+        // in this one too: its files go straight into an update.
+        bool behind = Holding && (HeldDirty || NoticesPosted != NoticesTaken);
+        ReleaseHeldUpdate();
+        uint32_t slot = 0;
+        NoticeFate fate = folder[0] ? FoldIntoFolderUpdate(folder, plain, &slot) : PostAsIs;
+        if (fate == PostAsIs && folder[0] && behind)
+            fate = PostFolderUpdate;
+        if (fate == PostAsIs)
+            Append(event, path, folder, plain);
+        else if (fate == PostFolderUpdate)
+            slot = Append(ShellFolderChanged, folder, folder, plain);
+        if (fate != PostAsIs)
+            HoldFolder(folder, plain, slot);
     }
+    bool added = NoticesPosted != posted;
     LeaveCriticalSection(&NoticeLock);
-    if (fate != Covered)
+    // A deletion that only joined an update wakes nobody.
+    if (added)
         SetEvent(NoticeWork);
 }
 
@@ -202,6 +273,11 @@ bool FlushShellNotifications()
 {
     if (!NoticeWorker)
         return true;
+    WaitForRoom();
+    EnterCriticalSection(&NoticeLock);
+    ReleaseHeldUpdate();
+    LeaveCriticalSection(&NoticeLock);
+    SetEvent(NoticeWork);
     // The shell should need a millisecond a notice; one that stops answering
     // altogether must not keep the run from ending.
     uint32_t last = NoticesWaiting();
@@ -216,4 +292,14 @@ bool FlushShellNotifications()
         last = now;
     }
     return true;
+}
+
+uint32_t ShellNoticesKept()
+{
+    if (!NoticeWorker)
+        return 0;
+    EnterCriticalSection(&NoticeLock);
+    uint32_t kept = NoticesKept;
+    LeaveCriticalSection(&NoticeLock);
+    return kept;
 }

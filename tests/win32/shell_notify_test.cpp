@@ -93,6 +93,13 @@ TEST_F(ShellNotices, PiledUpNoticesBecomeFolderUpdatesInOrder)
     // A path as long as a path gets is carried whole.
     std::string deep = "C:\\" + std::string(MAX_PATH - 4, 'L');
     Send(&sent, SHCNE_RMDIR, deep);
+    // Deletions that go on after the shell has taken the folder's update
+    // are told by one more update, at the flush at the latest.
+    for (int f = 0; f < 200; f++) {
+        Send(&sent, SHCNE_DELETE, "C:\\NOTICE\\LAST\\F" + std::to_string(f));
+        if (f % 20 == 19)
+            Sleep(30);
+    }
     EXPECT_TRUE(FlushShellNotifications());
 
     ASSERT_FALSE(Heard.empty());
