@@ -17,13 +17,14 @@ enum { ShellFileDeleted = 0x4, ShellFolderChanged = 0x1000, ShellPathAnsi = 0x1 
 // goes on. FlushShellNotifications waits for the rest before the run ends.
 //
 // When the shell falls behind, a folder's file notices are folded into one
-// SHCNE_UPDATEDIR for the folder: the ring is more than an eighth full, or
-// more than a handful wait for that folder. The update takes the place of the
-// folder's first waiting notice; later deletions in the folder join it, or
-// the next update of the folder, which is told before anything else: the
-// shell reads the folder only after the deletions it stands for.
-// Folder removals always keep their own SHCNE_RMDIR. A product whose notices
-// never pile up keeps one notice per file.
+// SHCNE_UPDATEDIR for the folder: the ring is an eighth full, or a handful
+// wait for that folder, or the deletions outran the shell in the last
+// folder. The update takes the place of the folder's first waiting notice;
+// later deletions in the folder join it, or the next update of the folder,
+// which is told before anything else: the shell reads the folder only after
+// the deletions it stands for. Folder removals always keep their own
+// SHCNE_RMDIR. A product whose notices never pile up keeps one notice per
+// file.
 
 enum {
     NoticeRingSize = 256,
