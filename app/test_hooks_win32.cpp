@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
+#include "engine/engine_env.h"
 #include "ui/progress.h"
 
 // Two hooks for the system tests, built only into the test build (the
@@ -61,6 +62,7 @@ void TraceStartupForTest()
     PutNumber(file, "RestartNeeded", RestartNeeded);
     PutNumber(file, "SelfRemovalPending", SelfRemovalPending);
     PutNumber(file, "WaitMilliseconds", (int32_t)(ProgressWaitSeconds() * 1000.0));
+    PutNumber(file, "ShellNotices", (int32_t)ShellNoticesKept());
     PutNumber(file, "Cancelled", Cancelled);
     PutNumber(file, "MainWindowVisible", MainWindow && IsWindowVisible(MainWindow));
     PutNumber(file, "StartupWindowMade", StartupWindow != nullptr);

@@ -11,3 +11,6 @@ void NotifyShellPath(long event, const char* path);
 // Returns true when the shell has been told of everything, false when it
 // stopped answering for ten seconds (the shell library must then stay loaded).
 bool FlushShellNotifications();
+// How many notices the shell is told by the worker (posted and not folded
+// away), for the benchmarks.
+uint32_t ShellNoticesKept();

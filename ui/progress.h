@@ -9,7 +9,7 @@ extern int32_t WorkStarted;
 extern char ProgressText[1024];
 
 // Reports a step (text may be null): sets the wizard's progress text when it
-// changed, repaints the bar, then PumpMessages(1).
+// changed, repaints the bar, then PumpMessages(1); a silent run PumpMessages(0).
 void ShowProgress(const char* text);
 // Serves every pending message; with waitMs not 0 also waits for one tick of
 // the background window's timer of that period.

@@ -91,7 +91,10 @@ void ShowProgress(const char* text)
     }
     if (WizardWindow)
         InvalidateControl(WizardWindow, IDC_PROGRESS_BAR);
-    PumpMessages(1);
+    // The tick paces the working view so that each step can be seen. A
+    // silent run shows nothing: it only serves what is pending, so that a
+    // message sent to it is still answered, and goes on at once.
+    PumpMessages(SilentMode ? 0 : 1);
 }
 
 struct MeasureContext {
@@ -122,7 +125,8 @@ void FitPathToControl(int32_t controlId, char* text)
         return;
     HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
     HGDIOBJ old = font ? SelectObject(context.dc, font) : nullptr;
-    FitPathText(text, sizeof(ProgressText), r.right - r.left, MeasureWithDc, &context, NextAnsiChar);
+    FitPathText(text, sizeof(ProgressText), r.right - r.left, MeasureWithDc, &context,
+                NextAnsiChar);
     if (old)
         SelectObject(context.dc, old);
     ReleaseDC(control, context.dc);
