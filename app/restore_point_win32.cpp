@@ -7,6 +7,7 @@
 
 #include "app/run_state.h"
 #include "log/reader.h"
+#include "platform/procedure.h"
 
 // The system's own record layouts (ANSI form).
 #pragma pack(push, 1)
@@ -37,7 +38,7 @@ void BeginRestorePoint()
     RestoreLibrary = LoadLibraryA("SFC.DLL");
     if (!RestoreLibrary)
         return;
-    SetRestorePoint = (SetRestorePointFn)(void*)GetProcAddress(RestoreLibrary, "SRSetRestorePoint");
+    SetRestorePoint = SystemProcedure<SetRestorePointFn>(RestoreLibrary, "SRSetRestorePoint");
     if (!SetRestorePoint)
         return;
     ZeroMemory(&Info, sizeof(Info));

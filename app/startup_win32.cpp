@@ -6,6 +6,7 @@
 #include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
+#include "platform/procedure.h"
 #include "ui/resources/resource.h"
 
 #include <commdlg.h>
@@ -34,8 +35,7 @@ void DetectPlatform()
     NewShell = version.dwMajorVersion >= 4;
     Shell32Module = LoadLibraryA("SHELL32.DLL");
     if (Shell32Module)
-        ShChangeNotifyProc =
-            (ShChangeNotifyFunc)(void*)GetProcAddress(Shell32Module, "SHChangeNotify");
+        ShChangeNotifyProc = SystemProcedure<ShChangeNotifyFunc>(Shell32Module, "SHChangeNotify");
 }
 
 void ReadProgramPaths()
