@@ -8,6 +8,7 @@
 #include "app/run_state.h"
 #include "log/reader.h"
 #include "platform/libraries.h"
+#include "platform/procedure.h"
 
 // The system's own record layouts (ANSI form).
 #pragma pack(push, 1)
@@ -38,7 +39,7 @@ void BeginRestorePoint()
     RestoreLibrary = LoadSystemLibrary("SFC.DLL");
     if (!RestoreLibrary)
         return;
-    SetRestorePoint = (SetRestorePointFn)(void*)GetProcAddress(RestoreLibrary, "SRSetRestorePoint");
+    SetRestorePoint = SystemProcedure<SetRestorePointFn>(RestoreLibrary, "SRSetRestorePoint");
     if (!SetRestorePoint)
         return;
     ZeroMemory(&Info, sizeof(Info));

@@ -7,6 +7,7 @@
 #include "log/path_helpers.h"
 #include "log/pool.h"
 #include "platform/libraries.h"
+#include "platform/procedure.h"
 #include "ui/resources/resource.h"
 
 #include <commdlg.h>
@@ -36,8 +37,7 @@ void DetectPlatform()
     NewShell = version.dwMajorVersion >= 4;
     Shell32Module = LoadSystemLibrary("SHELL32.DLL");
     if (Shell32Module)
-        ShChangeNotifyProc =
-            (ShChangeNotifyFunc)(void*)GetProcAddress(Shell32Module, "SHChangeNotify");
+        ShChangeNotifyProc = SystemProcedure<ShChangeNotifyFunc>(Shell32Module, "SHChangeNotify");
 }
 
 void ReadProgramPaths()

@@ -10,6 +10,7 @@
 #include "app/run_state.h"
 #include "log/reader.h"
 #include "platform/libraries.h"
+#include "platform/procedure.h"
 
 typedef BOOL(WINAPI* InstallStatusMifFn)(LPCSTR file, LPCSTR manufacturer, LPCSTR product,
                                          LPCSTR version, LPCSTR locale, LPCSTR serial,
@@ -23,7 +24,7 @@ static bool ReportThroughLibrary(const char* name)
     bool done = false;
     if (!library)
         return false;
-    InstallStatusMifFn report = (InstallStatusMifFn)(void*)GetProcAddress(library, "InstallStatusMIF");
+    InstallStatusMifFn report = SystemProcedure<InstallStatusMifFn>(library, "InstallStatusMIF");
     if (report) {
         const char* message = Cancelled ? "Uninstall canceled by user" : "Uninstall successful";
         done = report(name, Manufacturer, ProductName, VersionNumber, "ENU", SerialNumber, message,

@@ -8,7 +8,7 @@
 #include "app/startup.h"
 #include "platform/system_rules.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int)
 {
     UseSystemRules();
     DetectPlatform();

@@ -7,6 +7,7 @@
 #include "engine/engine_env.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
+#include "platform/procedure.h"
 
 // A folder is compared in one canonical spelling: full path (".", ".." and
 // relative names resolved), backslashes only and never two in a row, the
@@ -205,7 +206,7 @@ static void KeepSystemFolders()
     // Looked up, not imported: older systems do not have it.
     HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
     SystemWow64DirectoryFunc wow64 =
-        kernel ? (SystemWow64DirectoryFunc)(void*)GetProcAddress(kernel, "GetSystemWow64DirectoryA")
+        kernel ? SystemProcedure<SystemWow64DirectoryFunc>(kernel, "GetSystemWow64DirectoryA")
                : nullptr;
     if (wow64) {
         n = wow64(folder, MAX_PATH);

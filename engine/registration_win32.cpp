@@ -5,6 +5,7 @@
 
 #include "engine/engine_env.h"
 #include "platform/libraries.h"
+#include "platform/procedure.h"
 #include "ui/progress.h"
 #include "ui/resources/resource.h"
 
@@ -86,9 +87,8 @@ static void CallServerEntry(const char* path, int32_t register_)
     HMODULE ole = LoadSystemLibrary("OLE32.DLL");
     if (!ole)
         return;
-    OleInitializeProc initialize = (OleInitializeProc)(void*)GetProcAddress(ole, "OleInitialize");
-    OleUninitializeProc uninitialize =
-        (OleUninitializeProc)(void*)GetProcAddress(ole, "OleUninitialize");
+    OleInitializeProc initialize = SystemProcedure<OleInitializeProc>(ole, "OleInitialize");
+    OleUninitializeProc uninitialize = SystemProcedure<OleUninitializeProc>(ole, "OleUninitialize");
     // S_FALSE means OLE was already set up on this thread (a shell link
     // made earlier): the server can still be called, and the call must be
     // balanced all the same.
@@ -96,7 +96,7 @@ static void CallServerEntry(const char* path, int32_t register_)
     if (SUCCEEDED(status)) {
         HMODULE server = LoadLibraryA(path);
         if (server) {
-            ServerEntryProc entry = (ServerEntryProc)(void*)GetProcAddress(
+            ServerEntryProc entry = SystemProcedure<ServerEntryProc>(
                 server, register_ ? "DllRegisterServer" : "DllUnregisterServer");
             if (entry)
                 entry();

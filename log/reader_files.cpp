@@ -76,7 +76,7 @@ void AddMissingFile(const char* path, const char* repairData, const char* linkIn
     RecordMissing(converted, repairData ? repairData : "", linkInfo ? linkInfo : "");
 }
 
-static void FillNewFile(FileRecord* record, const char* path, const char* backup,
+static void FillNewFile(FileRecord* record, const char*, const char* backup,
                         const char* repairData, const char* linkInfo, int32_t overwrite,
                         int32_t selected)
 {

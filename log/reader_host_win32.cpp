@@ -153,7 +153,7 @@ static void Win32SetMainCaption(const char* title)
 }
 
 // The bar is repainted at once: the reader does not pump messages.
-static void Win32ReportProgress(int32_t bytesRead)
+static void Win32ReportProgress(int32_t)
 {
     if (!StartupWindow)
         return;

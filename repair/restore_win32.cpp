@@ -38,13 +38,19 @@ void CreateRestoreLists(int32_t latest)
 static void ReadStamp(HANDLE file, WORD* date, WORD* time, int64_t* length)
 {
     FILETIME written = {}, local = {};
-    LARGE_INTEGER size = {};
     *date = *time = 0;
+    *length = 0;
     GetFileTime(file, nullptr, nullptr, &written);
     FileTimeToLocalFileTime(&written, &local);
     FileTimeToDosDateTime(&local, date, time);
-    GetFileSizeEx(file, &size);
-    *length = size.QuadPart;
+    // GetFileSize, not GetFileSizeEx: the 95 family and NT 4.0 have only this
+    // one. All ones in the low word is also a valid size when no error is set.
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return;
+    *length = (int64_t)(((uint64_t)high << 32) | low);
 }
 
 // The shared scratch buffer when start-up made it; the tests may not have.

@@ -61,7 +61,7 @@ static void PaintStartupBar(HWND dialog)
     EndPaint(dialog, &paint);
 }
 
-INT_PTR CALLBACK ProgressDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ProgressDlg(HWND dialog, UINT message, WPARAM, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:

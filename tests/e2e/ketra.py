@@ -86,7 +86,9 @@ def write_ini(path, sections):
         f.write(("\r\n".join(lines) + "\r\n").encode("gbk"))
 
 
-def wait_for(predicate, seconds=10):
+def wait_for(predicate, seconds=60):
+    """True once predicate holds; False when it still does not after seconds
+    (generous: a busy machine is slow, and a wait ends as soon as it holds)."""
     end = time.time() + seconds
     while time.time() < end:
         if predicate():

@@ -1,6 +1,7 @@
 """The GUI scenarios' side of KGUI.EXE: one driver process per scenario,
 spoken to line by line, and screenshots of the Xvfb display."""
 import os
+import select
 import subprocess
 import time
 
@@ -38,47 +39,126 @@ def unescape(text):
 
 
 class GuiError(Exception):
-    pass
+    """The driver cannot be trusted any more: it ended, kept silent, or its
+    reply was out of step. The driver is closed, and every later command
+    raises too, so that no late line is ever taken for a later answer."""
+
+
+class Refused(GuiError):
+    """The driver answered ERR: the window or control was not there."""
+
+
+# The driver's own waits are given with each command; this is how long a
+# reply may take beyond them on a busy machine.
+REPLY_SECONDS = 120
+# The driver reads commands into a 4096-byte line.
+MAX_COMMAND = 4000
 
 
 class Driver:
-    def __init__(self):
-        self.proc = subprocess.Popen([ketra.WINE_RUN, KGUI], env=ketra.ENV, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    def __init__(self, argv=None, reply_seconds=REPLY_SECONDS):
+        """Starts KGUI.EXE (or argv, for the driver's own tests)."""
+        self.proc = subprocess.Popen(argv or [ketra.WINE_RUN, KGUI], env=ketra.ENV,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        self.pending = b""
+        self.broken = None
+        self.reply_seconds = reply_seconds
 
     def close(self):
         if self.proc.poll() is None:
-            self.proc.stdin.close()
             try:
+                self.proc.stdin.close()
                 self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
+            except (OSError, subprocess.TimeoutExpired):
                 self.proc.kill()
+                self.proc.wait()
         self.proc.stdout.close()
 
-    def _line(self):
-        line = self.proc.stdout.readline()
-        if not line:
-            raise GuiError("the driver ended")
-        return line.decode("gbk", "replace").rstrip("\r\n")
+    def _fail(self, why):
+        self.broken = why
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        raise GuiError(why)
+
+    def _line(self, seconds):
+        """The next line, within seconds."""
+        fd = self.proc.stdout.fileno()
+        end = time.monotonic() + seconds
+        while b"\n" not in self.pending:
+            left = end - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                self._fail("no reply within %d s" % seconds)
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                self._fail("the driver ended")
+            self.pending += chunk
+        line, _, self.pending = self.pending.partition(b"\n")
+        return line.decode("gbk", "replace").rstrip("\r")
+
+    def _send(self, command):
+        if self.broken:
+            raise GuiError("the driver was closed: %s" % self.broken)
+        data = command.encode("gbk")
+        # One command is one line; the driver would answer the parts of a
+        # longer or broken one separately.
+        if b"\n" in data or b"\r" in data or len(data) > MAX_COMMAND:
+            raise ValueError("not one driver command: %r" % command[:80])
+        if self.pending:
+            self._fail("a line nobody asked for: %r" % self.pending[:80])
+        try:
+            self.proc.stdin.write(data + b"\n")
+            self.proc.stdin.flush()
+        except OSError as e:
+            self._fail("cannot send %r: %s" % (command, e))
+
+    @staticmethod
+    def _seconds(command):
+        """The wait that command names (its last word, in ms; the driver's
+        default is 10 s), in seconds."""
+        words = command.split()
+        if words[0] not in ("find", "owned", "gone", "sleep"):
+            return 0
+        return (int(words[-1]) if words[-1].isdigit() else 10000) / 1000
+
+    def _answer(self, command):
+        answer = self._line(self._seconds(command) + self.reply_seconds)
+        if answer == "OK" or answer.startswith("OK "):
+            return answer[3:]
+        if answer == "ERR" or answer.startswith("ERR "):
+            raise Refused("%s: %s" % (command, answer))
+        self._fail("%s: reply out of step: %r" % (command, answer))
 
     def ask(self, command):
-        """Sends one command; returns the text after OK, raises on ERR."""
-        self.proc.stdin.write(command.encode("gbk") + b"\n")
-        self.proc.stdin.flush()
-        answer = self._line()
-        if not answer.startswith("OK"):
-            raise GuiError("%s: %s" % (command, answer))
-        return answer[3:]
+        """Sends one command; returns the text after OK, raises Refused on ERR."""
+        self._send(command)
+        return self._answer(command)
 
     def try_ask(self, command):
+        """As ask, but None when the driver refuses."""
         try:
             return self.ask(command)
-        except GuiError:
+        except Refused:
             return None
 
     def rows(self, command):
-        count = int(self.ask(command))
-        return [self._line() for _ in range(count)]
+        """The lines of a reply of several lines, its framing checked:
+        "OK n", n lines "| ...", then "END"."""
+        head = self.ask(command)
+        if not head.isdigit():
+            self._fail("%s: no line count in %r" % (command, head))
+        rows = []
+        for _ in range(int(head)):
+            line = self._line(self.reply_seconds)
+            if not line.startswith("| "):
+                self._fail("%s: %d lines announced, line %d is %r" % (command, int(head),
+                                                                      len(rows) + 1, line))
+            rows.append(line[2:])
+        end = self._line(self.reply_seconds)
+        if end != "END":
+            self._fail("%s: %d lines announced, then %r" % (command, len(rows), end))
+        return rows
 
     # Conveniences over the commands.
     def find(self, cls, title="*", ms=15000):
@@ -123,7 +203,7 @@ class Driver:
     def gone(self, window, ms=15000):
         return self.try_ask("gone %s %d" % (window, ms)) is not None
 
-    def until(self, predicate, seconds=10):
+    def until(self, predicate, seconds=30):
         end = time.time() + seconds
         while time.time() < end:
             if predicate():

@@ -96,7 +96,7 @@ class RepairCase(unittest.TestCase):
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def click(self, *steps):
-        done = run_wine([os.path.join(TOOLS, "KCLICK.EXE")] + list(steps), timeout=60)
+        done = run_wine([os.path.join(TOOLS, "KCLICK.EXE")] + list(steps), timeout=180)
         self.assertEqual(0, done.returncode, "KCLICK %s:\n%s" % (" ".join(steps), done.out))
         return done.out.replace("\r", "").split("\n")
 
@@ -338,7 +338,7 @@ class LaunchCheck(RepairCase):
             os.remove(unix_path(self.calls))
 
     def launched(self):
-        end = time.time() + 15
+        end = time.time() + 60
         while time.time() < end and "launched" not in self.calls_text():
             time.sleep(0.3)
         return "launched" in self.calls_text()

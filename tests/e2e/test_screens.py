@@ -3,7 +3,6 @@ the start-up window in front of it. The PNG files go to <build>/screens."""
 import os
 import shutil
 import subprocess
-import time
 import unittest
 
 import ketra
@@ -23,6 +22,10 @@ def pixel(png, x, y):
     fmt = " ".join("%%[fx:int(255*p{%d,%d}.%s)]" % (x, y, c) for c in "rgb")
     out = subprocess.check_output(["convert", png, "-format", fmt, "info:"])
     return tuple(int(v) for v in out.split())
+
+
+def size(png):
+    return [int(v) for v in subprocess.check_output(["identify", "-format", "%w %h", png]).split()]
 
 
 def setUpModule():
@@ -49,22 +52,34 @@ class Screens(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def shoot(self, name, settings):
+    def shoot(self, name, settings, painted):
+        """A screenshot of the whole display once the start-up window is up
+        and painted(png) holds, while the program holds its windows."""
         ketra.write_ini(os.path.join(self.dir, "UNKETRA32.INI"), {"Settings": settings})
         proc = ketra.start("C:\\e2e screens\\UNKETRA32.EXE", "C:\\APP\\INSTALL.LOG",
-                           env={"KETRA_HOLD_MS": "6000"})
+                           env={"KETRA_HOLD_MS": "15000"})
+        gui = kgui.Driver()
+        png = os.path.join(SCREENS, name)
         try:
-            time.sleep(4)
-            png = os.path.join(SCREENS, name)
-            subprocess.check_call(["import", "-display", display(), "-window", "root", png])
+            window = gui.find("#32770", "*", 60000)
+
+            def take():
+                subprocess.check_call(["import", "-display", display(), "-window", "root", png])
+                return painted(png)
+            gui.until(take, 10)
+            self.assertTrue(gui.state(window, 0)["visible"],
+                            "the start-up window closed before the screenshot was taken")
         finally:
+            gui.close()
             self.assertEqual(0, proc.wait(timeout=60))
         return png
 
     def test_gradient_background_with_start_up_window(self):
-        png = self.shoot("startup_gradient.png", {"No Background": "0"})
-        width, height = [int(v) for v in subprocess.check_output(
-            ["identify", "-format", "%w %h", png]).split()]
+        def painted(png):
+            width, height = size(png)
+            return min(pixel(png, width // 2, height // 2)) > 150 and pixel(png, 5, 40)[2] > 200
+        png = self.shoot("startup_gradient.png", {"No Background": "0"}, painted)
+        width, height = size(png)
         # Default colours: blue at the top fading to black at the bottom.
         top = pixel(png, 5, 40)
         bottom = pixel(png, 5, height - 3)
@@ -76,9 +91,12 @@ class Screens(unittest.TestCase):
 
     def test_start_up_window_alone(self):
         # Character set 134 (GB2312) for the Chinese texts of the string table.
-        png = self.shoot("startup_window.png", {"No Background": "1", "Font Character Set": "134"})
-        width, height = [int(v) for v in subprocess.check_output(
-            ["identify", "-format", "%w %h", png]).split()]
+        def painted(png):
+            width, height = size(png)
+            return min(pixel(png, width // 2, height // 2)) > 150
+        png = self.shoot("startup_window.png",
+                   {"No Background": "1", "Font Character Set": "134"}, painted)
+        width, height = size(png)
         centre = pixel(png, width // 2, height // 2)
         corner = pixel(png, 5, height - 3)
         self.assertTrue(min(centre) > 150, "centre is %s" % (centre,))

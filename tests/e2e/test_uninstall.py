@@ -6,7 +6,6 @@ import os
 import re
 import shutil
 import subprocess
-import time
 import unittest
 import uuid
 
@@ -76,10 +75,10 @@ def hold_files(stop, *paths):
          os.path.join(TOOLS, "KHOLD.EXE"), stop] + list(paths),
         env=dict(os.environ, BUILD_DIR=BUILD), stdout=subprocess.DEVNULL,
         stderr=subprocess.DEVNULL)
-    for _ in range(200):
-        if os.path.exists(unix_path(stop + ".ready")):
-            break
-        time.sleep(0.1)
+    if not ketra.wait_for(lambda: os.path.exists(unix_path(stop + ".ready"))):
+        holder.kill()
+        holder.wait()
+        raise AssertionError("KHOLD did not take hold of %s" % " ".join(paths))
     return holder
 
 
@@ -216,10 +215,7 @@ class SilentUninstall(UninstallCase):
                     else:
                         # The silent run restarts without asking; under Wine the
                         # restart program carries out the pending operations.
-                        for _ in range(100):
-                            if not self.exists(app + "\\BUSY.DLL"):
-                                break
-                            time.sleep(0.1)
+                        ketra.wait_for(lambda: not self.exists(app + "\\BUSY.DLL"))
                         self.assertFalse(self.exists(app + "\\BUSY.DLL"),
                                          "expected the in-use file gone after the restart")
                 finally:
@@ -305,10 +301,8 @@ class Rollback(UninstallCase):
         self.assertEqual(b"version one", read_bytes(app + "\\MAIN.DLL"))
         self.assertEqual(b"stays", read_bytes(app + "\\KEEP.DLL"))
         self.assertFalse(self.exists(app + "\\ADDED.DLL"))
-        for _ in range(100):
-            if self.exists(app + "\\BUSY.DLL") and read_bytes(app + "\\BUSY.DLL") == b"busy one":
-                break
-            time.sleep(0.1)
+        ketra.wait_for(lambda: self.exists(app + "\\BUSY.DLL") and
+                       read_bytes(app + "\\BUSY.DLL") == b"busy one")
         self.assertEqual(b"busy one", read_bytes(app + "\\BUSY.DLL"),
                          "expected the in-use file's backup in place after the restart")
         self.assertEqual(log_after_first, read_bytes(log),
@@ -332,10 +326,7 @@ class SelfRemoval(UninstallCase):
         done = run_wine([app + "\\UNKETRA32.EXE", "/S", app + "\\INSTALL.LOG"])
         self.assertEqual(0, done.returncode)
         # The temporary copy waits a second, then removes the file and folder.
-        for _ in range(100):
-            if not self.exists(app):
-                break
-            time.sleep(0.1)
+        ketra.wait_for(lambda: not self.exists(app))
         self.assertFalse(self.exists(app + "\\UNKETRA32.EXE"))
         self.assertFalse(self.exists(app), "expected the emptied folder gone")
         self.assertIn("KTR1A2B.EXE", pending_renames().upper(),

@@ -115,7 +115,7 @@ class WizardCase(unittest.TestCase):
         before = self.heading()
         self.gui.click(self.wizard, control)
         if expect_page is not None:
-            self.assertTrue(self.gui.until(lambda: self.page() == expect_page, 10),
+            self.assertTrue(self.gui.until(lambda: self.page() == expect_page),
                             "expected page %s after %d on %r, got %r" %
                             (expect_page, control, before, self.heading()))
 
@@ -256,7 +256,8 @@ class Custom(WizardCase):
         self.gui.click(w, CUSTOM)
         # Forward through the pages that have rows; 2, 4, 7 and 9 are empty.
         seen = []
-        self.press(BUTTON_NEXT)
+        # Until page 1 shows, the heading still names the mode page.
+        self.press(BUTTON_NEXT, 1)
         while self.gui.until(lambda: self.page() is not None) and self.page() != 11:
             page = self.page()
             seen.append(page)
@@ -282,6 +283,9 @@ class Custom(WizardCase):
         self.assertEqual([self.app + "\\KEEP.TXT", self.app + "\\GONE.TXT"], [r for r, _ in rows])
         self.assertFalse(any(s for _, s in rows))
         self.gui.click(w, SELECT_ALL)
+        # The click is posted and setsel is sent, and a sent message overtakes
+        # a posted one: the row is unselected only once Select all is done.
+        self.assertTrue(self.gui.until(lambda: all(s for _, s in self.gui.list(w))))
         self.gui.setsel(w, 0, False)
         self.press(BUTTON_NEXT, 3)
         folders = [r for r, _ in self.gui.list(w)]
@@ -338,15 +342,20 @@ class Work(WizardCase):
         w = self.launch("/A")
         # An automatic run: only Cancel remains, the work starts at once.
         self.assertFalse(self.shown(BUTTON_NEXT) or self.shown(BUTTON_BACK))
-        self.assertTrue(self.gui.until(lambda: self.shown(STATUS), 20))
+        self.assertTrue(self.gui.until(lambda: self.shown(STATUS), 60))
         self.assertIn(self.title, self.gui.text(w, STATUS))
         self.assertFalse(self.shown(TEXT) or self.shown(TEXT2))
-        time.sleep(1.5)
-        first = kgui.count_colour(self.gui.shoot(w, "wizard_working"), BLUE)
-        time.sleep(2)
-        second = kgui.count_colour(self.gui.shoot(w, "wizard_working_later"), BLUE)
-        self.assertGreater(first, 0, "the bar shows what is done")
-        self.assertGreater(second, first, "the bar grows")
+        # Shots until the bar shows some work done, then until it has grown.
+        shots = {}
+
+        def bar(name):
+            shots[name] = kgui.count_colour(self.gui.shoot(w, name), BLUE)
+            return shots[name]
+        self.assertTrue(self.gui.until(lambda: bar("wizard_working") > 0),
+                        "the bar shows what is done")
+        first = shots["wizard_working"]
+        self.assertTrue(self.gui.until(lambda: bar("wizard_working_later") > first),
+                        "the bar grows: %d, then %d" % (first, shots["wizard_working_later"]))
         self.gui.click(w, BUTTON_CANCEL)
         box = self.gui.owned(w)
         self.gui.shoot(box, "question_cancel_during_work")
@@ -354,7 +363,7 @@ class Work(WizardCase):
         time.sleep(1)
         self.assertEqual(left, len(os.listdir(folder)), "the work waits for the answer")
         self.gui.click(box, IDNO)
-        self.assertTrue(self.gui.until(lambda: len(os.listdir(folder)) < left, 10), "No goes on")
+        self.assertTrue(self.gui.until(lambda: len(os.listdir(folder)) < left), "No goes on")
         self.gui.click(w, BUTTON_CANCEL)
         self.answer_cancel(IDYES)
         self.assertEqual(0, self.proc.wait(timeout=60))

@@ -49,9 +49,9 @@ TEST(FitPath, OnlyThePathPartAfterTheHeadingChanges)
 
 TEST(FitPath, StopsWhenNothingShorterCanBeMade)
 {
+    // Four characters are the floor: one and the ellipsis.
     std::string r = Fit("C:\\VERYLONGNAME.TXT", 2);
-    EXPECT_GE(r.size(), 4u);
-    EXPECT_EQ("...", r.substr(r.size() - 3));
+    EXPECT_EQ("C...", r);
     // A path part longer than the work buffers is cut safely.
     std::string longPath = "C:\\" + std::string(600, 'a');
     r = Fit(longPath.c_str(), 50);

@@ -159,9 +159,9 @@ TEST(ItemLists, GrowthKeepsRecordsAndSources)
     for (int i = 0; i < ServiceListCapacity + 1; i++)
         ItemListAppend(&ServiceList, &marker[i % 3]);
     EXPECT_EQ(ServiceListCapacity + 1, ServiceList.Count);
-    EXPECT_GE(ServiceList.Capacity, ServiceList.Count);
-    EXPECT_EQ((void*)&marker[0], ServiceList.Items[0]);
-    EXPECT_EQ((void*)&marker[ServiceListCapacity % 3], ServiceList.Items[ServiceListCapacity]);
+    EXPECT_EQ(2 * ServiceListCapacity, ServiceList.Capacity) << "one doubling";
+    for (int i = 0; i < ServiceList.Count; i++)
+        ASSERT_EQ((void*)&marker[i % 3], ServiceList.Items[i]) << "record " << i;
 
     char text[] = "S";
     SetInstallationSource(2000, text);

@@ -70,9 +70,19 @@ TEST_F(CommandLine, ShortcutNumberSkipsToTheNextSpace)
     ResetRunState();
     EXPECT_EQ("C:\\A.LOG", Parse("/W C:\\A.LOG"));
     EXPECT_EQ(0, ShortcutNumber);
+    // The number is digits only: no sign, no blanks before it.
     ResetRunState();
-    Parse("/W99999999999999999999");
-    EXPECT_GE(ShortcutNumber, 0);
+    EXPECT_EQ("C:\\A.LOG", Parse("/W-2 C:\\A.LOG"));
+    EXPECT_EQ(0, ShortcutNumber);
+    EXPECT_EQ("(none)", Title());
+    ResetRunState();
+    EXPECT_EQ("2", Parse("/W 2 C:\\A.LOG"));
+    EXPECT_EQ(0, ShortcutNumber);
+    EXPECT_EQ("C:\\A.LOG", Title());
+    // Digits past the ninth are dropped instead of overflowing.
+    ResetRunState();
+    EXPECT_EQ("", Parse("/W99999999999999999999"));
+    EXPECT_EQ(999999999, ShortcutNumber);
 }
 
 TEST_F(CommandLine, UnknownOptionEndsTheScanAndLaterOptionsAreNotRead)

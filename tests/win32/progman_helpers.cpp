@@ -149,8 +149,10 @@ bool StandIn::Start(const std::string& groups)
                      GetLastError());
         return false;
     }
-    // Its service answers once it has read the groups and registered.
-    for (int tries = 0; tries < 200; tries++) {
+    // Its service answers once it has read the groups and registered; a busy
+    // machine may take a while.
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 60000) {
         if (ProgmanAnswers())
             return true;
         if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {

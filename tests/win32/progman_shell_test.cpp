@@ -87,14 +87,17 @@ static DWORD WINAPI RunOnKetraDesktop(void* context)
 {
     ShellRun* run = (ShellRun*)context;
     HDESK desktop = nullptr;
-    for (int tries = 0; tries < 100 && !desktop; tries++) {
+    // Generous limits: a busy machine starts the shell slowly.
+    DWORD start = GetTickCount();
+    while (!desktop && GetTickCount() - start < 60000) {
         desktop = OpenDesktopA(KetraDesktop, 0, FALSE, GENERIC_ALL);
         if (!desktop)
             Sleep(100);
     }
     if (!desktop || !SetThreadDesktop(desktop))
         return 1;
-    for (int tries = 0; tries < 100 && !run->Answered; tries++) {
+    start = GetTickCount();
+    while (!run->Answered && GetTickCount() - start < 60000) {
         run->Answered = ProgmanAnswers();
         if (!run->Answered)
             Sleep(100);

@@ -21,8 +21,8 @@ class InstallerPrompt : public ::testing::Test
         lstrcpyA(path, "C:\\SETUP\\SETUP.EXE");
         PromptPath = path;
         PromptAttributes = "03-15-2003 / 12:16:00 / 1234567";
-        if (!FindResourceA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), (LPCSTR)RT_DIALOG))
-            GTEST_SKIP() << "dialog template 107 is not linked into this build";
+        ASSERT_TRUE(FindResourceA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), (LPCSTR)RT_DIALOG))
+            << "dialog template 107 is not linked into this build";
     }
     char path[256];
 };

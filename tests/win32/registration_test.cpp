@@ -210,19 +210,19 @@ TEST_F(Services, RunningServiceIsStoppedAndDeleted)
         SERVICE_ERROR_IGNORE, exe.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(service) << "CreateService failed: " << GetLastError();
     ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << "StartService failed: " << GetLastError();
-    for (int i = 0; i < 100 && ServiceState(service) != SERVICE_RUNNING; i++)
+    for (int i = 0; i < 600 && ServiceState(service) != SERVICE_RUNNING; i++)
         Sleep(100);
     ASSERT_EQ((DWORD)SERVICE_RUNNING, ServiceState(service));
 
     StopAndDeleteService(name);
 
-    for (int i = 0; i < 100 && ServiceState(service) != SERVICE_STOPPED; i++)
+    for (int i = 0; i < 600 && ServiceState(service) != SERVICE_STOPPED; i++)
         Sleep(100);
     EXPECT_EQ((DWORD)SERVICE_STOPPED, ServiceState(service)) << "the service was not stopped";
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
     bool gone = false;
-    for (int i = 0; i < 100 && !gone; i++) {
+    for (int i = 0; i < 600 && !gone; i++) {
         gone = !ServiceExists(name);
         if (!gone)
             Sleep(100);

@@ -89,7 +89,7 @@ DialogSeries::DialogSeries(int count, std::function<void(HWND, int)> act)
     DWORD owner = GetCurrentThreadId();
     thread_ = std::thread([this, count, act, owner]() {
         HWND last = nullptr;
-        for (int i = 0; i < 300 && answered_ < count; i++) {
+        for (int i = 0; i < 2000 && answered_ < count; i++) {
             SeriesFind find = {nullptr};
             EnumThreadWindows(owner, MatchDialog, (LPARAM)&find);
             // A dialog already answered may still be closing.

@@ -172,8 +172,7 @@ struct Answer {
 
 TEST_F(SharedCounter, EveryAnswerOfTheQuestion)
 {
-    if (!HaveQuestionTemplate())
-        GTEST_SKIP() << "dialog template 104 is not linked into this build";
+    ASSERT_TRUE(HaveQuestionTemplate()) << "dialog template 104 is not linked into this build";
     const Answer answers[] = {
         {"Yes", QuestionYes, 0, SharedRemove, 0, 0},
         {"No", QuestionNo, 0, SharedKeep, 0, 0},
@@ -223,8 +222,7 @@ static LRESULT CALLBACK CountTicks(HWND window, UINT message, WPARAM wParam, LPA
 
 TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheRepairTitleIsUsedInARepair)
 {
-    if (!HaveQuestionTemplate())
-        GTEST_SKIP() << "dialog template 104 is not linked into this build";
+    ASSERT_TRUE(HaveQuestionTemplate()) << "dialog template 104 is not linked into this build";
     WNDCLASSA wc;
     ZeroMemory(&wc, sizeof(wc));
     wc.lpfnWndProc = CountTicks;

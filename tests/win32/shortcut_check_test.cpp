@@ -73,7 +73,7 @@ class ShortcutCheck : public ::testing::Test
     }
     static bool WaitFor(std::function<bool()> done)
     {
-        for (int i = 0; i < 100 && !done(); i++)
+        for (int i = 0; i < 1200 && !done(); i++)
             Sleep(50);
         return done();
     }

@@ -104,7 +104,9 @@ WindowAnswerer::WindowAnswerer(const char* windowClass, std::function<void(HWND)
 {
     DWORD owner = GetCurrentThreadId();
     thread_ = std::thread([this, windowClass, act, owner]() {
-        for (int i = 0; i < 200 && !window_; i++) {
+        // Generous: on a busy machine a dialog may take long to show.
+        DWORD start = GetTickCount();
+        while (!window_ && GetTickCount() - start < 60000) {
             FindContext context = {windowClass, nullptr};
             EnumThreadWindows(owner, MatchWindow, (LPARAM)&context);
             if (context.found) {

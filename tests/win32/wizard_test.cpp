@@ -48,8 +48,9 @@ class Wizard : public ::testing::Test
     {
         if (!AppInstance)
             AppInstance = GetModuleHandleA(nullptr);
-        if (!FindResourceA(AppInstance, MAKEINTRESOURCEA(IDD_WIZARD), (LPCSTR)RT_DIALOG))
-            GTEST_SKIP() << "dialog template 106 is not linked into this build";
+        // A build without its dialog templates is broken, not a reason to skip.
+        ASSERT_TRUE(FindResourceA(AppInstance, MAKEINTRESOURCEA(IDD_WIZARD), (LPCSTR)RT_DIALOG))
+            << "dialog template 106 is not linked into this build";
         PoolFreeAll();
         CreateItemLists();
         ResetLogValues();

@@ -2,8 +2,11 @@
 // argument, or, without arguments, one command per line of standard input
 // (so that a scenario keeps one driver process for all its steps), and
 // answers each with one line "OK ..." or "ERR ...". The commands that return
-// several lines say how many follow. Texts are the system's ANSI code page;
-// CR, LF, tab and backslash in them are written as \r \n \t \\.
+// several lines answer "OK n", then n lines that each begin with "| ", then
+// "END". Such a reply is taken from one snapshot (the windows or rows counted
+// are the ones listed) and written in one piece, so that the reader can check
+// its framing. Texts are the system's ANSI code page; CR, LF, tab and
+// backslash in them are written as \r \n \t \\.
 //
 //   find CLASS TITLE [MS]       wait for a visible top-level window; CLASS and
 //                               TITLE may be * (any); TITLE matches a part
@@ -14,11 +17,11 @@
 //   click HWND ID               posts BM_CLICK to control ID
 //   settext HWND ID TEXT        sets the text of control ID (a file name box)
 //   key HWND ID VK              posts a key press (VK: RETURN, ESCAPE or a number)
-//   list HWND ID                list box rows: "OK n", then n lines "sel text"
+//   list HWND ID                list box rows: "OK n", n lines "| sel text", END
 //   setsel HWND ID ROW 0|1      selects or unselects a row (-1: every row)
-//   controls HWND               "OK n", then n lines "id visible class text"
+//   controls HWND               "OK n", n lines "| id visible class text", END
 //   rect HWND                   window rectangle: left top right bottom
-//   windows                     "OK n", then n lines "hwnd class title"
+//   windows                     "OK n", n lines "| hwnd class title", END
 //   sleep MS
 #include <windows.h>
 
@@ -26,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 enum { TextSize = 4096, DefaultWaitMs = 10000, MessageWaitMs = 5000 };
 
@@ -57,6 +61,31 @@ static void Reply(const char* format, ...)
     va_end(args);
     fputs(line, stdout);
     fputc('\n', stdout);
+    fflush(stdout);
+}
+
+// A reply of several lines, gathered before any of it is written.
+struct Rows {
+    std::string text;
+    int count;
+};
+
+static void AddRow(Rows* rows, const char* format, ...)
+{
+    char line[TextSize * 2 + 64];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    rows->text += "| ";
+    rows->text += line;
+    rows->text += '\n';
+    rows->count++;
+}
+
+static void ReplyRows(const Rows& rows)
+{
+    printf("OK %d\n%sEND\n", rows.count, rows.text.c_str());
     fflush(stdout);
 }
 
@@ -144,7 +173,7 @@ static void ListRows(HWND list)
         Reply("ERR no list");
         return;
     }
-    Reply("OK %d", (int)count);
+    Rows rows = {std::string(), 0};
     static char text[TextSize], escaped[TextSize * 2];
     for (int i = 0; i < (int)count; i++) {
         DWORD_PTR length = 0, selected = 0;
@@ -164,57 +193,67 @@ static void ListRows(HWND list)
         }
         SendMessageTimeoutA(list, LB_GETSEL, i, 0, SMTO_NORMAL, MessageWaitMs, &selected);
         Escape(text, escaped, sizeof escaped);
-        Reply("%d %s", (int)(LONG_PTR)selected > 0 ? 1 : 0, escaped);
+        AddRow(&rows, "%d %s", (int)(LONG_PTR)selected > 0 ? 1 : 0, escaped);
     }
+    ReplyRows(rows);
 }
 
-struct ControlList {
-    HWND items[256];
+enum { MaxWindows = 1024 };
+
+// The windows of one enumeration; with visibleOnly, those visible then.
+struct WindowList {
+    HWND items[MaxWindows];
     int count;
+    bool visibleOnly;
 };
 
-static BOOL CALLBACK Collect(HWND child, LPARAM lParam)
+static BOOL CALLBACK Collect(HWND window, LPARAM lParam)
 {
-    ControlList* list = (ControlList*)lParam;
-    if (list->count < 256)
-        list->items[list->count++] = child;
+    WindowList* list = (WindowList*)lParam;
+    if (list->visibleOnly && !IsWindowVisible(window))
+        return TRUE;
+    if (list->count < MaxWindows)
+        list->items[list->count++] = window;
     return TRUE;
 }
 
 static void Controls(HWND window)
 {
-    ControlList list;
+    static WindowList list;
     list.count = 0;
+    list.visibleOnly = false;
     EnumChildWindows(window, Collect, (LPARAM)&list);
-    Reply("OK %d", list.count);
+    Rows rows = {std::string(), 0};
     static char text[TextSize], escaped[TextSize * 2];
     for (int i = 0; i < list.count; i++) {
-        char className[128];
+        char className[128] = "";
         GetClassNameA(list.items[i], className, sizeof className);
         GetText(list.items[i], text, sizeof text);
         Escape(text, escaped, sizeof escaped);
-        Reply("%d %d %s %s", GetDlgCtrlID(list.items[i]), IsWindowVisible(list.items[i]) ? 1 : 0,
-              className, escaped);
+        AddRow(&rows, "%d %d %s %s", GetDlgCtrlID(list.items[i]),
+               IsWindowVisible(list.items[i]) ? 1 : 0, className[0] ? className : "?", escaped);
     }
+    ReplyRows(rows);
 }
 
-static BOOL CALLBACK ListWindow(HWND window, LPARAM)
+// The visible top-level windows of one enumeration. A window that closes
+// while its line is made still gets its line, with an empty class ("?").
+static void Windows()
 {
-    if (!IsWindowVisible(window))
-        return TRUE;
-    char className[256], title[512], escaped[1024];
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    Escape(title, escaped, sizeof escaped);
-    Reply("%llx %s %s", (unsigned long long)(INT_PTR)window, className, escaped);
-    return TRUE;
-}
-
-static BOOL CALLBACK CountWindow(HWND window, LPARAM lParam)
-{
-    if (IsWindowVisible(window))
-        ++*(int*)lParam;
-    return TRUE;
+    static WindowList list;
+    list.count = 0;
+    list.visibleOnly = true;
+    EnumWindows(Collect, (LPARAM)&list);
+    Rows rows = {std::string(), 0};
+    for (int i = 0; i < list.count; i++) {
+        char className[256] = "", title[512] = "", escaped[1024];
+        GetClassNameA(list.items[i], className, sizeof className);
+        GetWindowTextA(list.items[i], title, sizeof title);
+        Escape(title, escaped, sizeof escaped);
+        AddRow(&rows, "%llx %s %s", (unsigned long long)(INT_PTR)list.items[i],
+               className[0] ? className : "?", escaped);
+    }
+    ReplyRows(rows);
 }
 
 // Splits line into at most max words at blanks; the last word takes the rest.
@@ -363,10 +402,7 @@ static void Run(char* line)
         else
             Reply("ERR no window");
     } else if (strcmp(c, "windows") == 0) {
-        int count = 0;
-        EnumWindows(CountWindow, (LPARAM)&count);
-        Reply("OK %d", count);
-        EnumWindows(ListWindow, 0);
+        Windows();
     } else if (strcmp(c, "sleep") == 0 && n >= 2) {
         Sleep((DWORD)atoi(w[1]));
         Reply("OK");
@@ -385,7 +421,16 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    while (fgets(line, sizeof line, stdin))
+    while (fgets(line, sizeof line, stdin)) {
+        // A line longer than the buffer is one command: refused once, whole.
+        if (!strchr(line, '\n') && strlen(line) == sizeof line - 1) {
+            int c;
+            while ((c = getchar()) != EOF && c != '\n') {
+            }
+            Reply("ERR line too long");
+            continue;
+        }
         Run(line);
+    }
     return 0;
 }

@@ -1,11 +1,11 @@
 // KCLICK step step ...: each step acts on the window found by the last
 // "wait" step. Steps:
-//   wait=<caption>      wait (up to 20 s) for a visible top-level window
+//   wait=<caption>      wait (up to 60 s) for a visible top-level window
 //                        with that caption; fails when none comes
 //   dump                print "id|class|enabled|visible|text" per control
 //   set=<id>=<text>     set a control's text
 //   click=<id>          click a button (BM_CLICK)
-//   gone                wait (up to 20 s) until the window has closed
+//   gone                wait (up to 60 s) until the window has closed
 //   absent=<caption>=<ms>  fail if such a window shows up within ms
 // Exit code: 0 when every step worked, 1 at the first that did not.
 #include <windows.h>
@@ -13,6 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+// Generous: a busy machine may take long to show or close a window, and a
+// wait ends as soon as the window is there or gone.
+enum { WaitMs = 60000 };
 
 struct Search {
     const char* caption;
@@ -63,7 +67,7 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; i++) {
         const char* step = argv[i];
         if (strncmp(step, "wait=", 5) == 0) {
-            window = FindCaption(step + 5, 20000);
+            window = FindCaption(step + 5, WaitMs);
             if (!window) {
                 printf("no window '%s'\n", step + 5);
                 return 1;
@@ -104,7 +108,7 @@ int main(int argc, char** argv)
             PostMessageA(button, BM_CLICK, 0, 0);
         } else if (strcmp(step, "gone") == 0) {
             DWORD start = GetTickCount();
-            while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < 20000)
+            while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < WaitMs)
                 Sleep(100);
             if (IsWindow(window) && IsWindowVisible(window)) {
                 printf("window still there\n");

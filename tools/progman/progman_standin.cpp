@@ -242,7 +242,7 @@ static bool Execute(const std::string& text)
     return ok && count > 0;
 }
 
-static HDDEDATA Answer(HSZ topic, HSZ item)
+static HDDEDATA Answer(HSZ item)
 {
     char name[1024];
     DdeQueryStringA(Instance, item, name, sizeof(name), CP_WINANSI);
@@ -263,14 +263,14 @@ static HDDEDATA Answer(HSZ topic, HSZ item)
                                CF_TEXT, 0);
 }
 
-static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA data,
+static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ topic, HSZ item, HDDEDATA data,
                                   ULONG_PTR, ULONG_PTR)
 {
     switch (type) {
     case XTYP_CONNECT:
         return (HDDEDATA)(ULONG_PTR)(DdeCmpStringHandles(topic, ProgmanName) == 0);
     case XTYP_REQUEST:
-        return Answer(topic, item);
+        return Answer(item);
     case XTYP_EXECUTE: {
         DWORD size = DdeGetData(data, nullptr, 0, 0);
         std::string text(size, '\0');

@@ -1,0 +1,111 @@
+"""The scenarios' side of the GUI driver protocol, against stand-in drivers
+that answer from a script: a reply out of step is refused at once and closes
+the driver, so that no later command ever reads a line meant for an earlier
+one."""
+import sys
+import unittest
+
+import kgui
+
+# A stand-in driver: for each command line it reads, it writes the next
+# reply as it stands (None: no reply at all; "EXIT": it ends).
+STAND_IN = r"""
+import sys, time
+replies = %r
+for reply in replies:
+    if not sys.stdin.readline():
+        break
+    if reply is None:
+        time.sleep(30)
+        break
+    if reply == "EXIT":
+        sys.exit(0)
+    sys.stdout.write(reply)
+    sys.stdout.flush()
+sys.stdin.read()
+"""
+
+
+def driver(*replies, seconds=10):
+    return kgui.Driver([sys.executable, "-c", STAND_IN % (list(replies),)], reply_seconds=seconds)
+
+
+class Framing(unittest.TestCase):
+    def check_broken(self, gui, message):
+        """The driver is closed: every later command raises too."""
+        with self.assertRaises(kgui.GuiError) as raised:
+            gui.ask("rect 1")
+        self.assertIn("closed", str(raised.exception))
+        self.assertIn(message, str(raised.exception))
+
+    def test_rows_as_announced_are_read_and_the_next_reply_is_in_step(self):
+        gui = driver("OK 2\n| 1 a\n| 2 b c\nEND\n", "OK 0\nEND\n", "ERR not found\n", "OK 1 2 3 4\n")
+        try:
+            self.assertEqual(["1 a", "2 b c"], gui.rows("windows"))
+            self.assertEqual([], gui.rows("windows"))
+            self.assertIsNone(gui.try_ask("text 1 2"))
+            self.assertEqual([1, 2, 3, 4], gui.rect("1"))
+        finally:
+            gui.close()
+
+    def test_a_line_more_than_announced_is_refused(self):
+        # What the old driver sent when a window appeared between its count
+        # and its list.
+        gui = driver("OK 1\n| 1 a\n| 2 b\nEND\n", "OK 1 2 3 4\n")
+        try:
+            with self.assertRaises(kgui.GuiError) as raised:
+                gui.rows("windows")
+            self.assertNotIsInstance(raised.exception, kgui.Refused)
+            self.assertIn("1 lines announced", str(raised.exception))
+            self.check_broken(gui, "1 lines announced")
+        finally:
+            gui.close()
+
+    def test_a_line_fewer_than_announced_is_refused(self):
+        gui = driver("OK 2\n| 1 a\nEND\n")
+        try:
+            with self.assertRaises(kgui.GuiError):
+                gui.rows("windows")
+            self.check_broken(gui, "line 2 is 'END'")
+        finally:
+            gui.close()
+
+    def test_a_reply_that_is_neither_ok_nor_err_is_refused(self):
+        gui = driver("| 1 a\n")
+        try:
+            with self.assertRaises(kgui.GuiError):
+                gui.try_ask("text 1 2")
+            self.check_broken(gui, "out of step")
+        finally:
+            gui.close()
+
+    def test_silence_and_an_ended_driver_are_errors_not_hangs(self):
+        gui = driver(None, seconds=1)
+        try:
+            with self.assertRaises(kgui.GuiError):
+                gui.ask("text 1 2")
+            self.check_broken(gui, "no reply within")
+        finally:
+            gui.close()
+        gui = driver("EXIT")
+        try:
+            with self.assertRaises(kgui.GuiError):
+                gui.ask("text 1 2")
+            self.check_broken(gui, "ended")
+        finally:
+            gui.close()
+
+    def test_a_command_of_several_lines_is_not_sent(self):
+        gui = driver("OK\n")
+        try:
+            with self.assertRaises(ValueError):
+                gui.ask("settext 1 2 a\nclick 1 2")
+            with self.assertRaises(ValueError):
+                gui.ask("settext 1 2 " + "x" * 5000)
+            self.assertEqual("", gui.ask("click 1 2"))
+        finally:
+            gui.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
