@@ -28,7 +28,10 @@ if(KETRA_RESOURCE_DEPENDS)
 endif()
 
 option(KETRA_TESTS "Build the Windows tests" ON)
-if(NOT KETRA_TESTS)
+# The shipped tree: the test tools and a subset of the scenarios, run
+# against the program as shipped (cmake/shipped_tests.cmake).
+option(KETRA_SHIPPED_TESTS "Run a subset of the scenarios on this build" OFF)
+if(NOT KETRA_TESTS AND NOT KETRA_SHIPPED_TESTS)
   return()
 endif()
 
@@ -39,6 +42,11 @@ foreach(l ${TOOL_LISTS})
   get_filename_component(d ${l} DIRECTORY)
   add_subdirectory(${d})
 endforeach()
+
+if(NOT KETRA_TESTS)
+  include(cmake/shipped_tests.cmake)
+  return()
+endif()
 
 # Win32 unit and system tests, run through Wine by ctest.
 file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)

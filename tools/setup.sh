@@ -31,4 +31,6 @@ fi
 for c in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix; do
   command -v "$c" >/dev/null || { echo "setup: $c is missing" >&2; exit 1; }
 done
+# The 32-bit half of Wine, for the program as shipped.
+"$(dirname "$0")/setup-i386.sh"
 echo "setup: ready"
