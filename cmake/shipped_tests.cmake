@@ -4,7 +4,10 @@
 # and one wizard walk with screenshots. The 64-bit tree runs everything.
 set(SHIPPED_ENV "BUILD_DIR=${CMAKE_BINARY_DIR};KETRA_BUILD=${CMAKE_BINARY_DIR};KETRA_SOURCE=${CMAKE_SOURCE_DIR}")
 
-add_test(NAME demo COMMAND ${CMAKE_SOURCE_DIR}/tools/demo.sh --built)
+# Through a file: a window the demo leaves open (Wine's shell shows the
+# Program Manager group) would hold a pipe to ctest open.
+add_test(NAME demo COMMAND /bin/sh -c "\"$0\" --built >\"$1\" 2>&1; s=$?; cat \"$1\"; exit $s"
+                           ${CMAKE_SOURCE_DIR}/tools/demo.sh ${CMAKE_BINARY_DIR}/demo.log)
 
 set(SHIPPED_SCENARIOS
     test_startup
