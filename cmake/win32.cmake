@@ -6,14 +6,30 @@ add_compile_definitions(WINVER=0x0400 _WIN32_WINNT=0x0501 _WIN32_IE=0x0400)
 # The test build's program carries the hooks the Wine scenarios drive it
 # through (environment variables); the shipped one (KETRA_TESTS=OFF) has none.
 option(KETRA_TESTS "Build the Windows tests and the program's test hooks" ON)
+# The shipped tree: the test tools and a subset of the scenarios, run
+# against the program as shipped (cmake/shipped_tests.cmake).
+option(KETRA_SHIPPED_TESTS "Run a subset of the scenarios on this build" OFF)
+
+# The hooks are one file, built twice: with them and without.
+set(HOOKS_SOURCE ${CMAKE_SOURCE_DIR}/app/test_hooks_win32.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${HOOKS_SOURCE})
+add_library(ketra_hooks OBJECT ${HOOKS_SOURCE})
+target_include_directories(ketra_hooks PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(ketra_hooks PRIVATE KETRA_TEST_HOOKS)
+target_compile_options(ketra_hooks PRIVATE ${WARNINGS})
+add_library(ketra_no_hooks OBJECT ${HOOKS_SOURCE})
+target_include_directories(ketra_no_hooks PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(ketra_no_hooks PRIVATE ${WARNINGS})
+if(KETRA_TESTS)
+  set(PROGRAM_HOOKS ketra_hooks)
+else()
+  set(PROGRAM_HOOKS ketra_no_hooks)
+endif()
 
 if(WIN32_SOURCES)
   add_library(ketra_win32 STATIC ${WIN32_SOURCES})
   target_link_libraries(ketra_win32 PUBLIC ketra_core ${WIN32_LIBS})
   target_compile_options(ketra_win32 PRIVATE ${WARNINGS})
-  if(KETRA_TESTS)
-    target_compile_definitions(ketra_win32 PRIVATE KETRA_TEST_HOOKS)
-  endif()
 else()
   add_library(ketra_win32 INTERFACE)
   target_link_libraries(ketra_win32 INTERFACE ketra_core ${WIN32_LIBS})
@@ -26,19 +42,23 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/ui/resources/CMakeLists.txt)
   add_subdirectory(ui/resources)
 endif()
 
-add_executable(UNKETRA32 WIN32 ${ENTRY_SOURCE} ${KETRA_RESOURCE_OBJECTS})
-set_target_properties(UNKETRA32 PROPERTIES OUTPUT_NAME UNKETRA32 SUFFIX .EXE)
-target_link_libraries(UNKETRA32 PRIVATE ketra_win32 ${STATIC_RUNTIME})
-target_compile_options(UNKETRA32 PRIVATE ${WARNINGS})
-# The program as shipped carries no debug sections.
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  target_link_options(UNKETRA32 PRIVATE $<$<CONFIG:Release>:-s>)
-endif()
-if(KETRA_RESOURCE_DEPENDS)
-  add_dependencies(UNKETRA32 ${KETRA_RESOURCE_DEPENDS})
-endif()
+# target: the program with the hooks object given.
+function(add_program target hooks)
+  add_executable(${target} WIN32 ${ENTRY_SOURCE} $<TARGET_OBJECTS:${hooks}> ${KETRA_RESOURCE_OBJECTS})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME UNKETRA32 SUFFIX .EXE)
+  target_link_libraries(${target} PRIVATE ketra_win32 ${STATIC_RUNTIME})
+  target_compile_options(${target} PRIVATE ${WARNINGS})
+  if(KETRA_RESOURCE_DEPENDS)
+    add_dependencies(${target} ${KETRA_RESOURCE_DEPENDS})
+  endif()
+  # The program as shipped carries no debug sections.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(${target} PRIVATE $<$<CONFIG:Release>:-s>)
+  endif()
+endfunction()
+add_program(UNKETRA32 ${PROGRAM_HOOKS})
 
-if(NOT KETRA_TESTS)
+if(NOT KETRA_TESTS AND NOT KETRA_SHIPPED_TESTS)
   return()
 endif()
 
@@ -50,12 +70,23 @@ foreach(l ${TOOL_LISTS})
   add_subdirectory(${d})
 endforeach()
 
+if(NOT KETRA_TESTS)
+  # The start-up scenarios watch start-up through the hooks: they run a
+  # copy of the shipped program that differs from it by the hooks alone.
+  add_program(UNKETRA32_HOOKED ketra_hooks)
+  set_target_properties(UNKETRA32_HOOKED PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                                                    ${CMAKE_BINARY_DIR}/hooked)
+  include(cmake/shipped_tests.cmake)
+  return()
+endif()
+
 # Win32 unit and system tests, run through Wine by ctest.
 file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
 if(WIN32_TEST_SOURCES)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_executable(win32_tests ${WIN32_TEST_SOURCES} ${KETRA_RESOURCE_OBJECTS})
+  add_executable(win32_tests ${WIN32_TEST_SOURCES} $<TARGET_OBJECTS:${PROGRAM_HOOKS}>
+                             ${KETRA_RESOURCE_OBJECTS})
   target_link_libraries(win32_tests PRIVATE ketra_win32 gtest_main ${STATIC_RUNTIME})
   if(KETRA_RESOURCE_DEPENDS)
     add_dependencies(win32_tests ${KETRA_RESOURCE_DEPENDS})

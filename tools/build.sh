@@ -10,7 +10,8 @@ cmake -S "$root" -B "$out/native" -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$out/native" -j "$jobs"
 # The product: 32-bit, as shipped.
-cmake -S "$root" -B "$out/win32" -DCMAKE_BUILD_TYPE=Release -DKETRA_TESTS=OFF \
+# With the test tools, for the scenarios that run on the shipped program.
+cmake -S "$root" -B "$out/win32" -DCMAKE_BUILD_TYPE=Release -DKETRA_TESTS=OFF -DKETRA_SHIPPED_TESTS=ON \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$out/win32" -j "$jobs"
 # The same sources for 64-bit Windows: what the Wine tests run.

@@ -2,14 +2,29 @@
 # The main job on a built-in sample: sets everything up, builds, installs the
 # sample product with the test installer, shows what is on the machine, runs
 # UNKETRA32.EXE /S on the installation's log and shows what is left.
+#   --shipped  the 32-bit program as shipped (build/win32), not the 64-bit build
+#   --built    no set-up, build or session: BUILD_DIR names a tree whose Wine
+#              session runs (how the tests run it)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KETRA_BUILD_ROOT:-$root/build}
-"$root/tools/setup.sh"
-"$root/tools/build.sh"
-export BUILD_DIR="$out/win64"
-"$root/tools/wine-session.sh" start
-trap '"$root/tools/wine-session.sh" stop' EXIT
+tree=win64
+built=0
+for a in "$@"; do
+  case "$a" in
+    --shipped) tree=win32 ;;
+    --built) built=1 ;;
+    *) echo "usage: $0 [--shipped] [--built]" >&2; exit 2 ;;
+  esac
+done
+if [ $built = 0 ]; then
+  "$root/tools/setup.sh"
+  "$root/tools/build.sh"
+  export BUILD_DIR="$out/$tree"
+  "$root/tools/wine-session.sh" start
+  trap '"$root/tools/wine-session.sh" stop' EXIT
+fi
+: "${BUILD_DIR:?BUILD_DIR names the tree to run}"
 export DISPLAY=$(cat "$BUILD_DIR/wine/display")
 . "$root/tools/wine-env.sh"
 wine() { "$root/tools/wine-run.sh" "$@" 2>/dev/null | tr -d '\r' || true; }

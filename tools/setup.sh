@@ -8,7 +8,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok
 
 for p in cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
          wine wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales \
-         python3; do
+         python3 wixl; do
   have_pkg "$p" || need+=("$p")
 done
 
@@ -31,4 +31,6 @@ fi
 for c in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix; do
   command -v "$c" >/dev/null || { echo "setup: $c is missing" >&2; exit 1; }
 done
+# The 32-bit half of Wine, for the program as shipped.
+"$(dirname "$0")/setup-i386.sh"
 echo "setup: ready"

@@ -4,4 +4,4 @@
 . "$(dirname "$0")/wine-env.sh"
 : "${DISPLAY:=$(cat "$BUILD_DIR/wine/display" 2>/dev/null || true)}"
 export DISPLAY
-exec "$KETRA_WINE" "$@"
+exec "${KETRA_WINE[@]}" "$@"

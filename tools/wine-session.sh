@@ -13,22 +13,29 @@ start() {
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     echo $! >"$state/xvfb.pid"
     echo ":$n" >"$state/display"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    # a busy machine can take a while to bring the server up
+    for _ in $(seq 600); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    [ -e "/tmp/.X11-unix/X$n" ] || { echo "wine: Xvfb :$n did not come up" >&2; exit 1; }
   fi
   export DISPLAY=$(cat "$state/display")
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating the prefix $WINEPREFIX"
-    "$KETRA_WINE" wineboot -i >/dev/null 2>&1
-    wineserver -w
+    "${KETRA_WINE[@]}" wineboot -i >/dev/null 2>&1
+    "${KETRA_WINESERVER[@]}" -w
+    if [ ${#KETRA_WINE[@]} -gt 1 ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+      echo "wine: the prefix has no 32-bit system: is the i386 part set up (tools/setup.sh)?" >&2
+      rm -rf "$WINEPREFIX"
+      exit 1
+    fi
     # Plain folders instead of links into the home folder, so nothing an
     # uninstall removes can reach outside the prefix.
     for d in "$WINEPREFIX"/drive_c/users/*/*; do
       if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
     done
   fi
-  wineserver -p >/dev/null 2>&1
+  "${KETRA_WINESERVER[@]}" -p >/dev/null 2>&1
   # a first trivial process brings the session up
-  "$KETRA_WINE" cmd /c exit >/dev/null 2>&1 || true
+  "${KETRA_WINE[@]}" cmd /c exit >/dev/null 2>&1 || true
 }
 
 # A new Wine session on the same display: what a restart of the machine is
@@ -36,14 +43,14 @@ start() {
 # to a working desktop after a test has ended the session's processes.
 restart() {
   export DISPLAY=$(cat "$state/display")
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-  wineserver -p >/dev/null 2>&1
-  "$KETRA_WINE" cmd /c exit >/dev/null 2>&1 || true
+  "${KETRA_WINESERVER[@]}" -k >/dev/null 2>&1 || true
+  "${KETRA_WINESERVER[@]}" -w >/dev/null 2>&1 || true
+  "${KETRA_WINESERVER[@]}" -p >/dev/null 2>&1
+  "${KETRA_WINE[@]}" cmd /c exit >/dev/null 2>&1 || true
 }
 
 stop() {
-  wineserver -k >/dev/null 2>&1 || true
+  "${KETRA_WINESERVER[@]}" -k >/dev/null 2>&1 || true
   if [ -f "$state/xvfb.pid" ]; then
     kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
     rm -f "$state/xvfb.pid" "$state/display"

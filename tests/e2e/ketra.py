@@ -10,7 +10,9 @@ BUILD = os.environ.get("KETRA_BUILD", os.path.join(SOURCE, "build", "win64"))
 WINE_RUN = os.path.join(SOURCE, "tools", "wine-run.sh")
 ENV = dict(os.environ, BUILD_DIR=BUILD)
 PREFIX = os.path.join(BUILD, "wine", "prefix")
-PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
+# The program under test; the shipped tree's start-up scenarios name a copy
+# that carries the test hooks.
+PROGRAM = os.environ.get("KETRA_PROGRAM") or os.path.join(BUILD, "UNKETRA32.EXE")
 
 
 def run(*args, env=None, timeout=60, cwd=None):
