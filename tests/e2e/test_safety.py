@@ -142,6 +142,29 @@ class ProtectedSpellings(SafetyCase):
         self.assertTrue(self.exists(WINDOWS + "\\system32\\kernel32.dll"))
         self.assertFalse(self.exists(app + "\\A.TXT"))
 
+    def test_every_program_files_folder_is_protected_by_its_plain_name(self):
+        # A 32-bit program on a 64-bit system reads the (x86) folder as its
+        # Program Files folder; the 64-bit one is just as much the system's.
+        app = self.app
+        self.product.add("a.txt", b"a")
+        self.install(self.product, ["title Plain", "appdir " + app,
+                                    "copy a.txt | %APPDIR%\\A.TXT"])
+        folders = ["C:\\Program Files", "C:\\Program Files (x86)",
+                   "C:\\Program Files\\Common Files", "C:\\Program Files (x86)\\Common Files"]
+        markers = [f + "\\KTRP" + self.tag + "\\KEEP.TXT" for f in folders]
+        for m in markers:
+            write_bytes(m, b"keep")
+        self.cleanups.append(lambda: [shutil.rmtree(os.path.dirname(unix_path(m)), True)
+                                      for m in markers])
+        self.append_log(["File Tree: " + f for f in folders])
+
+        done = run_wine([PROGRAM, "/S", app + "\\INSTALL.LOG"], timeout=300)
+        self.assertEqual(0, done.returncode, done.out + done.err)
+
+        for m in markers:
+            self.assertTrue(self.exists(m), "expected %s to survive" % m)
+        self.assertFalse(self.exists(app + "\\A.TXT"))
+
 
 if __name__ == "__main__":
     unittest.main()
