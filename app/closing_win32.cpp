@@ -82,7 +82,7 @@ void StartRestartHelper(const char* path)
 }
 
 // The temporary copy finishes what this process cannot: removing its own file.
-static int32_t HandOver()
+static int32_t HandOver(const char* tempCopyPath)
 {
     const char* restartMarker = "";
     if (RestartNeeded && (PlatformKind == Platform95 || (SelfRemovalPending && !Cancelled)))
@@ -100,7 +100,7 @@ static int32_t HandOver()
     // copy's own path is quoted. A line the copy could not take whole is
     // not started at all; the program file then stays.
     char command[PathBufferSize + CommandLineSize + 8];
-    if (!FormatRelaunchCommand(command, sizeof command, TempCopyPath, restartMarker, program,
+    if (!FormatRelaunchCommand(command, sizeof command, tempCopyPath, restartMarker, program,
                                ApplicationFolder))
         return 0;
     if (WinExec(command, SW_SHOW) <= 31)
@@ -111,9 +111,9 @@ static int32_t HandOver()
     return 1;
 }
 
-int CloseRun(int32_t tempCopyMade)
+int CloseRun(const RunOptions& options, const RunFiles& files)
 {
-    TraceStartupForTest();
+    TraceStartupForTest(options, files);
     DestroyWindowsAndDrain();
     bool shellIdle = FlushShellNotifications();
     if (ShChangeNotifyProc) {
@@ -130,8 +130,8 @@ int CloseRun(int32_t tempCopyMade)
         DeleteObject(DialogFont);
     DialogFont = nullptr;
     int32_t copyStarted = 0;
-    if (tempCopyMade) {
-        copyStarted = HandOver();
+    if (files.tempCopyMade) {
+        copyStarted = HandOver(files.tempCopyPath);
     } else if (!Cancelled) {
         // A run started with /Z leaves no settings file behind.
         OFSTRUCT unused;
@@ -146,7 +146,7 @@ int CloseRun(int32_t tempCopyMade)
             ExitWindowsEx(EWX_REBOOT, 0);
     }
     // After a /W<n> run the shortcut's program starts, repaired or not.
-    if (ShortcutNumber)
-        LaunchAndCloseRepairKey();
+    if (options.shortcutNumber)
+        LaunchAndCloseRepairKey(options.shortcutNumber);
     return 0;
 }

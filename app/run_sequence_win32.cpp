@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
 #include "app/startup.h"
@@ -13,15 +14,16 @@
 #include "ui/wizard.h"
 #include "ui/windows_win32.h"
 
-static void ApplyPresets()
+// The wizard's mode and page for an automatic or final-page run.
+static void ApplyPresets(const RunOptions& options)
 {
-    if (AutoMode) {
+    if (options.automatic) {
         UninstallMode = ModeAutomatic;
         WizardPage = PageFinal;
     }
-    if (FinalPageOnly) {
+    if (options.finalPageOnly) {
         WizardPage = PageFinal;
-        UninstallMode = ShortcutNumber ? ModeRepair : ModeAutomatic;
+        UninstallMode = options.shortcutNumber ? ModeRepair : ModeAutomatic;
     }
 }
 
@@ -45,51 +47,51 @@ static void WaitForWizard()
     }
 }
 
-static void DoTheWork()
+static void DoTheWork(const RunOptions& options, const char* logPath)
 {
     SetCurrentDirectoryA("\\");
     BeginRestorePoint();
-    if (UninstallMode == ModeRepair || (ShortcutNumber && RepairSourceKnown))
+    if (UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown))
         RunRepair();
     else
-        RunUninstall(LogPath);
+        RunUninstall(logPath);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
     EndRestorePoint();
 }
 
-int RunSequence(int32_t tempCopyMade)
+int RunSequence(const RunOptions& options, const RunFiles& files)
 {
-    ApplyPresets();
-    if (!SilentMode) {
+    ApplyPresets(options);
+    if (!options.silent) {
         DestroyStartupWindow();
         EnableWindow(MainWindow, FALSE);
         CreateWizardWindow(MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr);
-        if (!AutoMode && !Cancelled)
+        if (!options.automatic && !Cancelled)
             WaitForWizard();
     }
     if (!Cancelled)
-        DoTheWork();
-    if (RestartNeeded && !SilentMode) {
+        DoTheWork(options, files.logPath);
+    if (RestartNeeded && !options.silent) {
         if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL)
             RestartNeeded = 0;
     }
-    if (!SilentMode && WizardWindow) {
+    if (!options.silent && WizardWindow) {
         DestroyWindow(WizardWindow);
         WizardWindow = nullptr;
     }
     WriteStatusReport();
-    return CloseRun(tempCopyMade);
+    return CloseRun(options, files);
 }
 
-int ReadLogAndRun(int32_t tempCopyMade)
+int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
 {
     CreateItemLists();
-    if (!LogPath[0])
-        return CloseRun(tempCopyMade);
+    if (!files.logPath[0])
+        return CloseRun(options, files);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-    int failed = ReadInstallLog(LogPath, ApplicationFolder);
+    int failed = ReadInstallLog(files.logPath, ApplicationFolder);
     SetCursor(previous);
     if (failed)
-        return CloseRun(tempCopyMade);
-    return RunSequence(tempCopyMade);
+        return CloseRun(options, files);
+    return RunSequence(options, files);
 }
