@@ -13,4 +13,5 @@ int RunSequence(const RunOptions& options, const RunFiles& files);
 int ReadLogAndRun(const RunOptions& options, const RunFiles& files);
 
 void BeginRestorePoint();
-void EndRestorePoint();
+// cancelled: the user cancelled the work the restore point was made for.
+void EndRestorePoint(int32_t cancelled);

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/run_outcome.h"
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "app/status_report.h"
@@ -47,7 +48,8 @@ static void WaitForWizard()
     }
 }
 
-static void DoTheWork(const RunOptions& options, const char* logPath)
+// The uninstall or the repair; returns how it ended.
+static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
 {
     SetCurrentDirectoryA("\\");
     BeginRestorePoint();
@@ -56,7 +58,9 @@ static void DoTheWork(const RunOptions& options, const char* logPath)
     else
         RunUninstall(logPath);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
-    EndRestorePoint();
+    RunOutcome outcome = CollectRunOutcome();
+    EndRestorePoint(outcome.cancelled);
+    return outcome;
 }
 
 int RunSequence(const RunOptions& options, const RunFiles& files)
@@ -69,29 +73,29 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
         if (!options.automatic && !Cancelled)
             WaitForWizard();
     }
-    if (!Cancelled)
-        DoTheWork(options, files.logPath);
-    if (RestartNeeded && !options.silent) {
+    // Cancelled in the wizard: no work, and the outcome says so.
+    RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
+    if (outcome.restartNeeded && !options.silent) {
         if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL)
-            RestartNeeded = 0;
+            outcome.restartNeeded = 0;
     }
     if (!options.silent && WizardWindow) {
         DestroyWindow(WizardWindow);
         WizardWindow = nullptr;
     }
-    WriteStatusReport();
-    return CloseRun(options, files);
+    WriteStatusReport(outcome);
+    return CloseRun(options, files, outcome);
 }
 
 int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
 {
     CreateItemLists();
     if (!files.logPath[0])
-        return CloseRun(options, files);
+        return CloseRun(options, files, CollectRunOutcome());
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
     int failed = ReadInstallLog(files.logPath, ApplicationFolder);
     SetCursor(previous);
     if (failed)
-        return CloseRun(options, files);
+        return CloseRun(options, files, CollectRunOutcome());
     return RunSequence(options, files);
 }

@@ -20,6 +20,7 @@ typedef void(WINAPI* ShChangeNotifyFunc)(LONG event, UINT flags, LPCVOID item1, 
 extern ShChangeNotifyFunc ShChangeNotifyProc;
 
 struct RunOptions;
+struct RunOutcome;
 
 // The files start-up settles for the run: the temporary copy that removes
 // the program file at the end, and the log the run reads.
@@ -62,7 +63,7 @@ int RunCleanupStage(const RunOptions& options);
 // until the quit message that the MainWindow's end posts.
 void DestroyWindowsAndDrain();
 // The end of every run that got past window creation; returns the exit code.
-int CloseRun(const RunOptions& options, const RunFiles& files);
+int CloseRun(const RunOptions& options, const RunFiles& files, RunOutcome outcome);
 // Writes the embedded restart program to the Windows directory; its path is left in path (260 bytes).
 void WriteRestartHelper(char* path);
 // Starts the restart program written there.
@@ -72,4 +73,5 @@ void StartRestartHelper(const char* path);
 // the environment names them; the shipped program does nothing here.
 // 1 when the run was held for a screenshot and ends here.
 int32_t HoldForTest();
-void TraceStartupForTest(const RunOptions& options, const RunFiles& files);
+void TraceStartupForTest(const RunOptions& options, const RunFiles& files,
+                         const RunOutcome& outcome);

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/run_outcome.h"
 #include "app/run_state.h"
 #include "engine/engine_env.h"
 #include "ui/progress.h"
@@ -44,7 +45,8 @@ static void PutNumber(const char* file, const char* key, int32_t value)
     Put(file, key, text);
 }
 
-void TraceStartupForTest(const RunOptions& options, const RunFiles& files)
+void TraceStartupForTest(const RunOptions& options, const RunFiles& files,
+                         const RunOutcome& outcome)
 {
     char file[260];
     DWORD length = GetEnvironmentVariableA("KETRA_TRACE", file, sizeof file);
@@ -60,11 +62,11 @@ void TraceStartupForTest(const RunOptions& options, const RunFiles& files)
     PutNumber(file, "SilentMode", options.silent);
     PutNumber(file, "AutoMode", options.automatic);
     PutNumber(file, "CleanupStage", options.cleanupStage);
-    PutNumber(file, "RestartNeeded", RestartNeeded);
-    PutNumber(file, "SelfRemovalPending", SelfRemovalPending);
+    PutNumber(file, "RestartNeeded", outcome.restartNeeded);
+    PutNumber(file, "SelfRemovalPending", outcome.selfRemovalPending);
     PutNumber(file, "WaitMilliseconds", (int32_t)(ProgressWaitSeconds() * 1000.0));
     PutNumber(file, "ShellNotices", (int32_t)ShellNoticesKept());
-    PutNumber(file, "Cancelled", Cancelled);
+    PutNumber(file, "Cancelled", outcome.cancelled);
     PutNumber(file, "MainWindowVisible", MainWindow && IsWindowVisible(MainWindow));
     PutNumber(file, "StartupWindowMade", StartupWindow != nullptr);
     char title[256] = "";
@@ -80,6 +82,6 @@ int32_t HoldForTest()
     return 0;
 }
 
-void TraceStartupForTest(const RunOptions&, const RunFiles&) {}
+void TraceStartupForTest(const RunOptions&, const RunFiles&, const RunOutcome&) {}
 
 #endif

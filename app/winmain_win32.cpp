@@ -4,6 +4,7 @@
 #include "app/crc_table.h"
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
+#include "app/run_outcome.h"
 #include "app/run_sequence.h"
 #include "app/run_state.h"
 #include "app/shortcut_launch.h"
@@ -42,6 +43,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     FindLogPath(options, files.logPath);
     ReadRunTexts(instance);
     if (HoldForTest())
-        return CloseRun(options, files);
+        return CloseRun(options, files, CollectRunOutcome());
     return ReadLogAndRun(options, files);
 }

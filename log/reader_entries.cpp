@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/run_state.h"
 #include "log/items.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
