@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
 #include "engine/files.h"
@@ -42,10 +43,10 @@ static void DeleteProgramFile(const char* program)
 
 // Deletes the program file that ran the uninstall and removes its folder and
 // the application folder when they are empty.
-static void RemoveProgramAndFolders()
+static void RemoveProgramAndFolders(const char* paths)
 {
     char program[256];
-    CopyText(program, CommandLineRest(), sizeof program);
+    CopyText(program, paths, sizeof program);
     char* applicationFolder = FindCharMb(program, ' ');
     if (applicationFolder)
         *applicationFolder++ = 0;
@@ -63,13 +64,13 @@ static void RemoveProgramAndFolders()
     }
 }
 
-int RunCleanupStage()
+int RunCleanupStage(const RunOptions& options)
 {
     WaitOneSecond();
     // A command line cut at its end names another file or folder than the
     // one handed over (C:\APP\OLD cut to C:\APP\O): remove nothing then.
-    if (!CommandLineWasCut())
-        RemoveProgramAndFolders();
+    if (!options.lineCut)
+        RemoveProgramAndFolders(options.rest);
     DestroyWindowsAndDrain();
     if (BannerBitmap)
         DeleteObject(BannerBitmap);
@@ -77,7 +78,8 @@ int RunCleanupStage()
     if (DialogFont)
         DeleteObject(DialogFont);
     DialogFont = nullptr;
-    if (RestartNeeded) {
+    // The process that handed over asked for the restart (/z1).
+    if (options.restartMarker) {
         if (PlatformKind == PlatformNT) {
             char helper[260];
             WriteRestartHelper(helper);

@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/crc_table.h"
 #include "app/main_window.h"
+#include "app/run_outcome.h"
 #include "app/run_state.h"
 #include "app/shortcut_launch.h"
 #include "engine/engine_env.h"
@@ -81,13 +82,15 @@ void StartRestartHelper(const char* path)
         StartProgram(path, "");
 }
 
-// The temporary copy finishes what this process cannot: removing its own file.
-static int32_t HandOver()
+// The temporary copy finishes what this process cannot: removing its own
+// file. When the copy takes over the restart, outcome no longer needs one.
+static int32_t HandOver(const char* tempCopyPath, RunOutcome* outcome)
 {
     const char* restartMarker = "";
-    if (RestartNeeded && (PlatformKind == Platform95 || (SelfRemovalPending && !Cancelled)))
+    int32_t removal = outcome->selfRemovalPending && !outcome->cancelled;
+    if (outcome->restartNeeded && (PlatformKind == Platform95 || removal))
         restartMarker = "1";
-    if (!SelfRemovalPending || Cancelled)
+    if (!removal)
         return 0;
     char program[PathBufferSize];
     // A path cut to the buffer would name another file for the copy to delete.
@@ -100,20 +103,20 @@ static int32_t HandOver()
     // copy's own path is quoted. A line the copy could not take whole is
     // not started at all; the program file then stays.
     char command[PathBufferSize + CommandLineSize + 8];
-    if (!FormatRelaunchCommand(command, sizeof command, TempCopyPath, restartMarker, program,
+    if (!FormatRelaunchCommand(command, sizeof command, tempCopyPath, restartMarker, program,
                                ApplicationFolder))
         return 0;
     if (WinExec(command, SW_SHOW) <= 31)
         return 0;
     // The copy restarts after its clean-up; this process does not.
     if (restartMarker[0] && PlatformKind == PlatformNT)
-        RestartNeeded = 0;
+        outcome->restartNeeded = 0;
     return 1;
 }
 
-int CloseRun(int32_t tempCopyMade)
+int CloseRun(const RunOptions& options, const RunFiles& files, RunOutcome outcome)
 {
-    TraceStartupForTest();
+    TraceStartupForTest(options, files, outcome);
     DestroyWindowsAndDrain();
     bool shellIdle = FlushShellNotifications();
     if (ShChangeNotifyProc) {
@@ -124,29 +127,29 @@ int CloseRun(int32_t tempCopyMade)
     }
     FreeSharedObjects(shellIdle);
     char helper[260] = "";
-    if (RestartNeeded && PlatformKind == PlatformNT)
+    if (outcome.restartNeeded && PlatformKind == PlatformNT)
         WriteRestartHelper(helper);
     if (DialogFont)
         DeleteObject(DialogFont);
     DialogFont = nullptr;
     int32_t copyStarted = 0;
-    if (tempCopyMade) {
-        copyStarted = HandOver();
-    } else if (!Cancelled) {
+    if (files.tempCopyMade) {
+        copyStarted = HandOver(files.tempCopyPath, &outcome);
+    } else if (!outcome.cancelled) {
         // A run started with /Z leaves no settings file behind.
         OFSTRUCT unused;
         OpenFile(SettingsIniPath, &unused, OF_DELETE);
     }
     PoolFreeAll();
     ScratchBuffer = nullptr;
-    if (RestartNeeded) {
+    if (outcome.restartNeeded) {
         if (PlatformKind == PlatformNT)
             StartRestartHelper(helper);
         else if (!copyStarted)
             ExitWindowsEx(EWX_REBOOT, 0);
     }
     // After a /W<n> run the shortcut's program starts, repaired or not.
-    if (ShortcutNumber)
-        LaunchAndCloseRepairKey();
+    if (options.shortcutNumber)
+        LaunchAndCloseRepairKey(options.shortcutNumber);
     return 0;
 }

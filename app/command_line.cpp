@@ -1,5 +1,4 @@
 #include "app/command_line.h"
-#include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "log/text_step.h"
 
@@ -29,7 +28,7 @@ static const char* SkipSpaces(const char* at)
 
 // One option at 'at' (which holds '/'); returns where it ends, or null when
 // the letter is no option and the scan ends.
-static const char* ReadOption(const char* at)
+static const char* ReadOption(const char* at, RunOptions* options)
 {
     char letter = at[1];
     char upper = (letter >= 'a' && letter <= 'z') ? (char)(letter - 'a' + 'A') : letter;
@@ -37,28 +36,28 @@ static const char* ReadOption(const char* at)
     switch (upper) {
     case 'Z':
         if (letter == 'z') {
-            CleanupStage = 1;
+            options->cleanupStage = 1;
             if (*next == '1') {
-                RestartNeeded = 1;
+                options->restartMarker = 1;
                 next++;
             }
         }
         break;
     case 'A':
-        AutoMode = 1;
+        options->automatic = 1;
         break;
     case 'S':
-        SilentMode = 1;
-        AutoMode = 1;
+        options->silent = 1;
+        options->automatic = 1;
         break;
     case 'R':
-        RollbackMode = 1;
+        options->rollback = 1;
         break;
     case 'U':
-        FinalPageOnly = 1;
+        options->finalPageOnly = 1;
         break;
     case 'W':
-        ShortcutNumber = LeadingNumber(next);
+        options->shortcutNumber = LeadingNumber(next);
         while (*next && *next != ' ')
             next++;
         break;
@@ -68,16 +67,18 @@ static const char* ReadOption(const char* at)
     return next;
 }
 
-const char* ParseOptions(const char* text)
+RunOptions ParseOptions(const char* text)
 {
+    RunOptions options = {};
     const char* at = text;
     while (*at == '/') {
-        const char* next = ReadOption(at);
+        const char* next = ReadOption(at, &options);
         if (!next)
             break;
         at = SkipSpaces(next);
     }
-    return SkipSpaces(at);
+    options.rest = SkipSpaces(at);
+    return options;
 }
 
 int32_t SuppressesTempCopy(const char* text)

@@ -11,11 +11,27 @@ struct LogArgument {
     int32_t hasTitle;
 };
 
-// Reads the options at the start of text into the run state (SilentMode,
-// AutoMode, RollbackMode, FinalPageOnly, ShortcutNumber, CleanupStage,
-// RestartNeeded) and returns the rest: the first character after the
-// options and the spaces that follow them.
-const char* ParseOptions(const char* text);
+// What the command line asks of this run. Start-up reads it once and
+// WinMain hands it to the steps that need it.
+struct RunOptions {
+    int32_t silent;         // /S: no window, no question (and automatic)
+    int32_t automatic;      // /A: the wizard runs by itself
+    int32_t rollback;       // /R: roll back the latest installation only
+    int32_t finalPageOnly;  // /U: the wizard opens on its final page
+    int32_t shortcutNumber; // /W<n>: started by shortcut n
+    int32_t cleanupStage;   // /z: this process is the temporary copy's clean-up
+    int32_t restartMarker;  // /z1: the process that handed over needs a restart
+    int32_t lineCut;        // the command line was longer than the copy kept of it
+    // The rest after the options and their spaces: the log path and title,
+    // or in the clean-up stage the two paths to remove. Points into the text
+    // that was parsed.
+    const char* rest;
+    LogArgument log; // the path and title taken from the rest
+};
+
+// Reads the options at the start of text; the flags not named stay 0 and
+// log is left empty (SplitLogArgument fills it from rest).
+RunOptions ParseOptions(const char* text);
 
 // 1 when text begins with "/Z" in either case: the process is (or acts as)
 // the temporary copy and makes no copy of its own.

@@ -16,10 +16,12 @@ extern volatile int32_t TimerWaiting;
 extern int32_t GradientStart[3];
 extern int32_t GradientDelta[3];
 
+struct RunOptions;
+
 BOOL RegisterMainWindowClass(HINSTANCE instance);
-// Creates the start-up window (when wanted) and the MainWindow; false when
-// the MainWindow cannot be made.
-BOOL CreateMainWindows(HINSTANCE instance);
+// Creates the start-up window (when options want one) and the MainWindow,
+// with the command line's title; false when the MainWindow cannot be made.
+BOOL CreateMainWindows(HINSTANCE instance, const RunOptions& options);
 void DestroyStartupWindow();
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The start-up window's dialog procedure.

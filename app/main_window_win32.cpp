@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/command_line.h"
 #include "app/run_state.h"
 #include "ui/resources/resource.h"
 
@@ -21,11 +22,11 @@ BOOL RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassA(&windowClass) != 0;
 }
 
-BOOL CreateMainWindows(HINSTANCE instance)
+BOOL CreateMainWindows(HINSTANCE instance, const RunOptions& options)
 {
     AppInstance = instance;
     // Silent, clean-up and shortcut runs never show a window.
-    int32_t quiet = SilentMode || CleanupStage || ShortcutNumber;
+    int32_t quiet = options.silent || options.cleanupStage || options.shortcutNumber;
     if (!quiet) {
         StartupWindow =
             CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, ProgressDlg, 0);
@@ -37,8 +38,8 @@ BOOL CreateMainWindows(HINSTANCE instance)
     if (!window)
         return FALSE;
     MainWindow = window;
-    if (CommandLineTitle)
-        SetWindowTextA(MainWindow, CommandLineTitle);
+    if (options.log.hasTitle)
+        SetWindowTextA(MainWindow, options.log.title);
     if (!quiet && !NoBackground) {
         ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
         // Shown last, the backdrop would cover the start-up window.

@@ -50,13 +50,13 @@ void BeginRestorePoint()
     RestoreBegun = SetRestorePoint(&Info, &Status) != FALSE;
 }
 
-void EndRestorePoint()
+void EndRestorePoint(int32_t cancelled)
 {
     if (!RestoreLibrary)
         return;
     if (RestoreBegun && SetRestorePoint) {
         Info.eventType = 101; // END_SYSTEM_CHANGE
-        Info.restorePointType = Cancelled ? 13 : 0; // CANCELLED_OPERATION
+        Info.restorePointType = cancelled ? 13 : 0; // CANCELLED_OPERATION
         Info.sequenceNumber = Status.sequenceNumber;
         SetRestorePoint(&Info, &Status);
     }

@@ -3,10 +3,15 @@
 #pragma once
 #include <cstdint>
 
-int RunSequence(int32_t tempCopyMade);
-// Reads the log (after the item lists are made) and goes on with the run
-// sequence, or straight to the closing steps when there is no usable log.
-int ReadLogAndRun(int32_t tempCopyMade);
+struct RunOptions;
+struct RunFiles;
+
+int RunSequence(const RunOptions& options, const RunFiles& files);
+// Reads the log files.logPath (after the item lists are made) and goes on
+// with the run sequence, or straight to the closing steps when there is no
+// usable log.
+int ReadLogAndRun(const RunOptions& options, const RunFiles& files);
 
 void BeginRestorePoint();
-void EndRestorePoint();
+// cancelled: the user cancelled the work the restore point was made for.
+void EndRestorePoint(int32_t cancelled);

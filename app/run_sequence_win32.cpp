@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/run_outcome.h"
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "app/status_report.h"
@@ -13,15 +15,16 @@
 #include "ui/wizard.h"
 #include "ui/windows_win32.h"
 
-static void ApplyPresets()
+// The wizard's mode and page for an automatic or final-page run.
+static void ApplyPresets(const RunOptions& options)
 {
-    if (AutoMode) {
+    if (options.automatic) {
         UninstallMode = ModeAutomatic;
         WizardPage = PageFinal;
     }
-    if (FinalPageOnly) {
+    if (options.finalPageOnly) {
         WizardPage = PageFinal;
-        UninstallMode = ShortcutNumber ? ModeRepair : ModeAutomatic;
+        UninstallMode = options.shortcutNumber ? ModeRepair : ModeAutomatic;
     }
 }
 
@@ -45,51 +48,54 @@ static void WaitForWizard()
     }
 }
 
-static void DoTheWork()
+// The uninstall or the repair; returns how it ended.
+static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
 {
     SetCurrentDirectoryA("\\");
     BeginRestorePoint();
-    if (UninstallMode == ModeRepair || (ShortcutNumber && RepairSourceKnown))
+    if (UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown))
         RunRepair();
     else
-        RunUninstall(LogPath);
+        RunUninstall(logPath);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
-    EndRestorePoint();
+    RunOutcome outcome = CollectRunOutcome();
+    EndRestorePoint(outcome.cancelled);
+    return outcome;
 }
 
-int RunSequence(int32_t tempCopyMade)
+int RunSequence(const RunOptions& options, const RunFiles& files)
 {
-    ApplyPresets();
-    if (!SilentMode) {
+    ApplyPresets(options);
+    if (!options.silent) {
         DestroyStartupWindow();
         EnableWindow(MainWindow, FALSE);
         CreateWizardWindow(MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr);
-        if (!AutoMode && !Cancelled)
+        if (!options.automatic && !Cancelled)
             WaitForWizard();
     }
-    if (!Cancelled)
-        DoTheWork();
-    if (RestartNeeded && !SilentMode) {
+    // Cancelled in the wizard: no work, and the outcome says so.
+    RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
+    if (outcome.restartNeeded && !options.silent) {
         if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL)
-            RestartNeeded = 0;
+            outcome.restartNeeded = 0;
     }
-    if (!SilentMode && WizardWindow) {
+    if (!options.silent && WizardWindow) {
         DestroyWindow(WizardWindow);
         WizardWindow = nullptr;
     }
-    WriteStatusReport();
-    return CloseRun(tempCopyMade);
+    WriteStatusReport(outcome);
+    return CloseRun(options, files, outcome);
 }
 
-int ReadLogAndRun(int32_t tempCopyMade)
+int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
 {
     CreateItemLists();
-    if (!LogPath[0])
-        return CloseRun(tempCopyMade);
+    if (!files.logPath[0])
+        return CloseRun(options, files, CollectRunOutcome());
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-    int failed = ReadInstallLog(LogPath, ApplicationFolder);
+    int failed = ReadInstallLog(files.logPath, ApplicationFolder);
     SetCursor(previous);
     if (failed)
-        return CloseRun(tempCopyMade);
-    return RunSequence(tempCopyMade);
+        return CloseRun(options, files, CollectRunOutcome());
+    return RunSequence(options, files);
 }

@@ -1,11 +1,11 @@
 #include "app/run_state.h"
+#include "app/command_line.h"
 
 int32_t SilentMode;
 int32_t AutoMode;
 int32_t RollbackMode;
 int32_t FinalPageOnly;
 int32_t ShortcutNumber;
-int32_t CleanupStage;
 int32_t RestartNeeded;
 int32_t SelfRemovalPending;
 int32_t Cancelled;
@@ -20,21 +20,30 @@ int32_t RepairSourceKnown;
 
 char ModulePath[256];
 char SettingsIniPath[256];
-char LogPath[256];
-char TempCopyPath[256];
 char ProgramFilesDir[260];
 char ApplicationFolder[260];
 const char* CommandLineTitle;
 
+void PublishRunOptions(const RunOptions& options)
+{
+    SilentMode = options.silent;
+    AutoMode = options.automatic;
+    RollbackMode = options.rollback;
+    FinalPageOnly = options.finalPageOnly;
+    ShortcutNumber = options.shortcutNumber;
+    RestartNeeded = options.restartMarker;
+    CommandLineTitle = options.log.hasTitle ? options.log.title : nullptr;
+}
+
 void ResetRunState()
 {
     SilentMode = AutoMode = RollbackMode = FinalPageOnly = 0;
-    ShortcutNumber = CleanupStage = RestartNeeded = SelfRemovalPending = 0;
+    ShortcutNumber = RestartNeeded = SelfRemovalPending = 0;
     Cancelled = WizardDone = UninstallMode = 0;
     WizardPage = 0;
     PlatformKind = NewShell = NoBackground = 0;
     SystemRestoreEnabled = RepairSourceKnown = 0;
-    ModulePath[0] = SettingsIniPath[0] = LogPath[0] = TempCopyPath[0] = 0;
+    ModulePath[0] = SettingsIniPath[0] = 0;
     ProgramFilesDir[0] = ApplicationFolder[0] = 0;
     CommandLineTitle = nullptr;
 }

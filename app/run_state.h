@@ -1,5 +1,7 @@
-// Process-wide run state: the flags and values every part of the program
-// reads. Start-up sets most of them; each is written only by its owner.
+// Process-wide run state: the flags and values the wizard, the engine and
+// the reader still read. The command-line flags among them are copied from
+// the run's options in one place (PublishRunOptions); app/ itself passes
+// the options and the outcome by hand.
 #pragma once
 #include <cstdint>
 
@@ -12,7 +14,6 @@ extern int32_t AutoMode;
 extern int32_t RollbackMode;
 extern int32_t FinalPageOnly;
 extern int32_t ShortcutNumber;
-extern int32_t CleanupStage;
 extern int32_t RestartNeeded;
 extern int32_t SelfRemovalPending;
 extern int32_t Cancelled;
@@ -28,11 +29,15 @@ extern int32_t RepairSourceKnown;
 // Paths (ANSI, NUL-terminated).
 extern char ModulePath[256];
 extern char SettingsIniPath[256];
-extern char LogPath[256];
-extern char TempCopyPath[256];
 extern char ProgramFilesDir[260];
 extern char ApplicationFolder[260];
 extern const char* CommandLineTitle;
+
+struct RunOptions;
+// Sets the process-wide copies of the command-line flags (SilentMode,
+// AutoMode, RollbackMode, FinalPageOnly, ShortcutNumber, RestartNeeded from
+// the /z1 marker, CommandLineTitle) from options, which must outlive the run.
+void PublishRunOptions(const RunOptions& options);
 
 // Resets every value to its start (0 or empty); tests use it between cases.
 void ResetRunState();

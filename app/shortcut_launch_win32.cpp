@@ -3,8 +3,8 @@
 #include <shellapi.h>
 #include <cstdlib>
 
+#include "app/command_line.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
 #include "app/shortcut_check.h"
 #include "engine/registry.h"
 #include "log/path_helpers.h"
@@ -87,7 +87,7 @@ static void ReadLaunchValue(HKEY key, const char* name, char* value)
     value[size < LaunchValueSize ? size : LaunchValueSize - 1] = 0;
 }
 
-void LaunchShortcutTarget(HKEY key)
+void LaunchShortcutTarget(HKEY key, int32_t number)
 {
     char subkey[32];
     char path[LaunchValueSize];
@@ -95,7 +95,7 @@ void LaunchShortcutTarget(HKEY key)
     char directory[LaunchValueSize];
     char show[LaunchValueSize];
     HKEY icons = nullptr;
-    wsprintfA(subkey, "Icons\\%d", (int)ShortcutNumber);
+    wsprintfA(subkey, "Icons\\%d", (int)number);
     if (!key || RegOpenKeyExA(key, subkey, 0, KEY_READ, &icons) != ERROR_SUCCESS)
         return;
     ReadLaunchValue(icons, "Path", path);
@@ -120,11 +120,11 @@ void LaunchShortcutTarget(HKEY key)
     MessageBoxA(nullptr, text, path, MB_OK);
 }
 
-int32_t CheckShortcut(const char* logPath)
+int32_t CheckShortcut(RunOptions* options)
 {
     char longPath[PathBufferSize];
     char name[RepairKeyNameSize];
-    CopyText(longPath, logPath, sizeof longPath);
+    CopyText(longPath, options->log.path, sizeof longPath);
     ConvertPathNames(longPath, ToLong);
     if (FormatRepairKeyName(name, sizeof name, longPath) != 0)
         return 1;
@@ -142,21 +142,21 @@ int32_t CheckShortcut(const char* logPath)
         answer = MessageBoxA(nullptr, text, caption, MB_YESNOCANCEL);
     }
     if (answer == IDYES) {
-        AutoMode = 1;
-        FinalPageOnly = 1;
+        options->automatic = 1;
+        options->finalPageOnly = 1;
         RepairKey = key;
         return 0;
     }
     if (answer != IDNO)
         DeleteCheckValues(key);
-    LaunchShortcutTarget(key);
+    LaunchShortcutTarget(key, options->shortcutNumber);
     RegCloseKey(key);
     return 1;
 }
 
-void LaunchAndCloseRepairKey()
+void LaunchAndCloseRepairKey(int32_t number)
 {
-    LaunchShortcutTarget(RepairKey);
+    LaunchShortcutTarget(RepairKey, number);
     if (RepairKey)
         RegCloseKey(RepairKey);
     RepairKey = nullptr;

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <cstdint>
 
-enum { ScratchBufferSize = 16384 };
+enum { ScratchBufferSize = 16384, LogPathSize = 256 };
 
 // Shared objects made at start-up and kept for the whole run.
 extern HBRUSH HollowBrush;
@@ -19,37 +19,51 @@ extern HMODULE Shell32Module;
 typedef void(WINAPI* ShChangeNotifyFunc)(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
 extern ShChangeNotifyFunc ShChangeNotifyProc;
 
+struct RunOptions;
+struct RunOutcome;
+
+// The files start-up settles for the run: the temporary copy that removes
+// the program file at the end, and the log the run reads.
+struct RunFiles {
+    int32_t tempCopyMade;
+    char tempCopyPath[256];
+    char logPath[LogPathSize];
+};
+
 // The start-up steps, in the order WinMain calls them.
 void DetectPlatform();
 void ReadProgramPaths();
-void CopyCommandLine(const char* commandLine);
-void UseDefaultLogIfPresent();
-int32_t MakeTempCopy();
+// Copies the process's command line into line (CommandLineSize bytes);
+// returns 1 when it was longer than the copy keeps.
+int32_t CopyCommandLine(const char* commandLine, char* line);
+void UseDefaultLogIfPresent(char* line);
+// Makes the temporary copy unless line starts with /Z; fills files' copy fields.
+void MakeTempCopy(const char* line, RunFiles* files);
 void LoadBanner(HINSTANCE instance);
-void ReadCommandLine();
+// The options, the rest and the log argument of line (which the result
+// points into); lineCut as CopyCommandLine returned it.
+RunOptions ReadCommandLine(const char* line, int32_t lineCut);
 void ReadColourSettings();
 void ReadStartupTexts(HINSTANCE instance);
 void ReadProgramFilesDir();
-// The rest of the command line after the options (the log path and title,
-// or in the clean-up stage the two paths to remove).
-const char* CommandLineRest();
-// 1 when the command line was longer than the copy start-up keeps of it.
-int32_t CommandLineWasCut();
-// The log path the command line names (empty when none).
-const char* CommandLineLogPath();
-void FindLogPath();
+// The log the command line names, or the one the user chooses; a bare name
+// is taken from the current directory. logPath holds LogPathSize bytes.
+void FindLogPath(const RunOptions& options, char* logPath);
 void ReadRunTexts(HINSTANCE instance);
-void ChooseLogFile();
+// Asks for the log with the open-file dialog; logPath (LogPathSize bytes) is left
+// empty when the user chooses none.
+void ChooseLogFile(char* logPath);
 
 // Arranges that path is deleted at the next restart.
 void ScheduleDeleteAtRestart(const char* path);
-// The temporary copy's job: remove the program file that ran the uninstall.
-int RunCleanupStage();
+// The temporary copy's job: remove the program file that ran the uninstall
+// (the two paths in options.rest).
+int RunCleanupStage(const RunOptions& options);
 // Destroys the start-up window and the MainWindow and serves the queue
 // until the quit message that the MainWindow's end posts.
 void DestroyWindowsAndDrain();
 // The end of every run that got past window creation; returns the exit code.
-int CloseRun(int32_t tempCopyMade);
+int CloseRun(const RunOptions& options, const RunFiles& files, RunOutcome outcome);
 // Writes the embedded restart program to the Windows directory; its path is left in path (260 bytes).
 void WriteRestartHelper(char* path);
 // Starts the restart program written there.
@@ -59,4 +73,5 @@ void StartRestartHelper(const char* path);
 // the environment names them; the shipped program does nothing here.
 // 1 when the run was held for a screenshot and ends here.
 int32_t HoldForTest();
-void TraceStartupForTest();
+void TraceStartupForTest(const RunOptions& options, const RunFiles& files,
+                         const RunOutcome& outcome);

@@ -23,11 +23,6 @@ char RestartText[512];
 HMODULE Shell32Module;
 ShChangeNotifyFunc ShChangeNotifyProc;
 
-static char CommandLineCopy[CommandLineSize];
-static int32_t CommandLineCut;
-static const char* RestOfCommandLine = "";
-static LogArgument LogArgumentRead;
-
 void DetectPlatform()
 {
     OSVERSIONINFOA version = {};
@@ -54,21 +49,16 @@ void ReadProgramPaths()
     ScratchBuffer = (char*)PoolAlloc(ScratchBufferSize);
 }
 
-void CopyCommandLine(const char* commandLine)
+int32_t CopyCommandLine(const char* commandLine, char* line)
 {
     const char* text = commandLine ? commandLine : "";
-    CommandLineCut = lstrlenA(text) >= (int)sizeof CommandLineCopy;
-    CopyText(CommandLineCopy, text, sizeof CommandLineCopy);
+    CopyText(line, text, CommandLineSize);
+    return lstrlenA(text) >= CommandLineSize;
 }
 
-int32_t CommandLineWasCut()
+void UseDefaultLogIfPresent(char* line)
 {
-    return CommandLineCut;
-}
-
-void UseDefaultLogIfPresent()
-{
-    ApplyDefaultLog(CommandLineCopy, SettingsIniPath);
+    ApplyDefaultLog(line, SettingsIniPath);
 }
 
 void ScheduleDeleteAtRestart(const char* path)
@@ -102,10 +92,12 @@ void ScheduleDeleteAtRestart(const char* path)
 
 // The copy in the temporary directory is what removes the program file at
 // the end of the run: a running program cannot delete its own file.
-int32_t MakeTempCopy()
+void MakeTempCopy(const char* line, RunFiles* files)
 {
-    if (SuppressesTempCopy(CommandLineCopy))
-        return 0;
+    files->tempCopyMade = 0;
+    files->tempCopyPath[0] = 0;
+    if (SuppressesTempCopy(line))
+        return;
     char directory[256];
     char name[MAX_PATH];
     GetTempPathA(sizeof directory, directory);
@@ -113,14 +105,15 @@ int32_t MakeTempCopy()
     // A nonzero number only forms the name, the same one for every run.
     name[0] = 0;
     GetTempFileNameA(directory, "KTR", 0x1A2B, name);
-    CopyText(TempCopyPath, name, sizeof TempCopyPath);
-    ReplaceLastThree(TempCopyPath, "EXE");
+    char* copyPath = files->tempCopyPath;
+    CopyText(copyPath, name, sizeof files->tempCopyPath);
+    ReplaceLastThree(copyPath, "EXE");
     char self[256];
     GetModuleFileNameA(nullptr, self, sizeof self);
     self[sizeof self - 1] = 0;
-    if (TempCopyPath[0] && CopyFileA(self, TempCopyPath, FALSE))
-        ScheduleDeleteAtRestart(TempCopyPath);
-    return 1;
+    if (copyPath[0] && CopyFileA(self, copyPath, FALSE))
+        ScheduleDeleteAtRestart(copyPath);
+    files->tempCopyMade = 1;
 }
 
 void LoadBanner(HINSTANCE instance)
@@ -128,21 +121,12 @@ void LoadBanner(HINSTANCE instance)
     BannerBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BANNER));
 }
 
-void ReadCommandLine()
+RunOptions ReadCommandLine(const char* line, int32_t lineCut)
 {
-    RestOfCommandLine = ParseOptions(CommandLineCopy);
-    SplitLogArgument(RestOfCommandLine, CleanupStage, &LogArgumentRead);
-    CommandLineTitle = LogArgumentRead.hasTitle ? LogArgumentRead.title : nullptr;
-}
-
-const char* CommandLineRest()
-{
-    return RestOfCommandLine;
-}
-
-const char* CommandLineLogPath()
-{
-    return LogArgumentRead.path;
+    RunOptions options = ParseOptions(line);
+    options.lineCut = lineCut;
+    SplitLogArgument(options.rest, options.cleanupStage, &options.log);
+    return options;
 }
 
 static int32_t ClampToInt32(int64_t value)
@@ -198,7 +182,7 @@ void ReadProgramFilesDir()
     RegCloseKey(key);
 }
 
-void ChooseLogFile()
+void ChooseLogFile(char* logPath)
 {
     DestroyStartupWindow();
     char filter[128];
@@ -217,18 +201,18 @@ void ChooseLogFile()
     dialog.lpstrFile = chosen;
     dialog.nMaxFile = sizeof chosen;
     dialog.Flags = OFN_FILEMUSTEXIST;
-    LogPath[0] = 0;
+    logPath[0] = 0;
     if (GetOpenFileNameA(&dialog))
-        CopyText(LogPath, chosen, sizeof LogPath);
+        CopyText(logPath, chosen, LogPathSize);
 }
 
-void FindLogPath()
+void FindLogPath(const RunOptions& options, char* logPath)
 {
-    if (LogArgumentRead.path[0])
-        CopyText(LogPath, LogArgumentRead.path, sizeof LogPath);
+    if (options.log.path[0])
+        CopyText(logPath, options.log.path, LogPathSize);
     else
-        ChooseLogFile();
-    AnchorBareLogPath(LogPath, sizeof LogPath);
+        ChooseLogFile(logPath);
+    AnchorBareLogPath(logPath, LogPathSize);
 }
 
 void ReadRunTexts(HINSTANCE instance)

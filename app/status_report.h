@@ -28,4 +28,5 @@ void FormatReportDate(char* out, int32_t size, int month, int day, int year, int
 const char* ReportFileName(const char* logged);
 
 // Writes the report of this run when the log names a report file.
-void WriteStatusReport();
+struct RunOutcome;
+void WriteStatusReport(const RunOutcome& outcome);

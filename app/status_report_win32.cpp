@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/run_outcome.h"
 #include "app/run_state.h"
 #include "log/reader.h"
 #include "platform/libraries.h"
@@ -18,7 +19,7 @@ typedef BOOL(WINAPI* InstallStatusMifFn)(LPCSTR file, LPCSTR manufacturer, LPCST
 
 static char ReportText[StatusReportSize];
 
-static bool ReportThroughLibrary(const char* name)
+static bool ReportThroughLibrary(const char* name, int32_t cancelled)
 {
     HMODULE library = LoadLibraryBesideProgram("ismif32.dll");
     bool done = false;
@@ -26,15 +27,15 @@ static bool ReportThroughLibrary(const char* name)
         return false;
     InstallStatusMifFn report = SystemProcedure<InstallStatusMifFn>(library, "InstallStatusMIF");
     if (report) {
-        const char* message = Cancelled ? "Uninstall canceled by user" : "Uninstall successful";
+        const char* message = cancelled ? "Uninstall canceled by user" : "Uninstall successful";
         done = report(name, Manufacturer, ProductName, VersionNumber, "ENU", SerialNumber, message,
-                      Cancelled ? 0 : 1) != 0;
+                      cancelled ? 0 : 1) != 0;
     }
     FreeLibrary(library);
     return done;
 }
 
-void WriteStatusReport()
+void WriteStatusReport(const RunOutcome& outcome)
 {
     char path[MAX_PATH + 128];
     char date[32];
@@ -45,7 +46,8 @@ void WriteStatusReport()
     const char* name = ReportFileName(UninstallMifName);
     if (!name)
         return;
-    if (ReportThroughLibrary(name))
+    int32_t cancelled = outcome.cancelled;
+    if (ReportThroughLibrary(name, cancelled))
         return;
     UINT n = GetWindowsDirectoryA(path, 256);
     if (n == 0 || n >= 256)
@@ -68,8 +70,8 @@ void WriteStatusReport()
     GetLocalTime(&now);
     FormatReportDate(date, sizeof(date), now.wMonth, now.wDay, now.wYear, now.wHour, now.wMinute);
     ReportValues values = {{Manufacturer, ProductName, VersionNumber, SerialNumber,
-                            RollbackMode ? "Rollback" : "Uninstall", date,
-                            Cancelled ? "Failed" : "Success", Cancelled ? "Canceled by user" : ""}};
+                            outcome.rolledBack ? "Rollback" : "Uninstall", date,
+                            cancelled ? "Failed" : "Success", cancelled ? "Canceled by user" : ""}};
     FillReportPlaceholders(ReportText, sizeof(ReportText), &values);
     _lwrite(file, ReportText, (UINT)strlen(ReportText));
     _lclose(file);

@@ -1,5 +1,7 @@
 #include "app/startup.h"
+#include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/run_outcome.h"
 #include "app/run_state.h"
 #include "engine/engine_env.h"
 #include "ui/progress.h"
@@ -43,27 +45,28 @@ static void PutNumber(const char* file, const char* key, int32_t value)
     Put(file, key, text);
 }
 
-void TraceStartupForTest()
+void TraceStartupForTest(const RunOptions& options, const RunFiles& files,
+                         const RunOutcome& outcome)
 {
     char file[260];
     DWORD length = GetEnvironmentVariableA("KETRA_TRACE", file, sizeof file);
     if (length == 0 || length >= sizeof file)
         return;
-    Put(file, "LogPath", LogPath);
-    Put(file, "TempCopyPath", TempCopyPath);
+    Put(file, "LogPath", files.logPath);
+    Put(file, "TempCopyPath", files.tempCopyPath);
     Put(file, "ModulePath", ModulePath);
     Put(file, "SettingsIniPath", SettingsIniPath);
     Put(file, "ProgramFilesDir", ProgramFilesDir);
-    Put(file, "CommandLineTitle", CommandLineTitle ? CommandLineTitle : "(none)");
+    Put(file, "CommandLineTitle", options.log.hasTitle ? options.log.title : "(none)");
     PutNumber(file, "PlatformKind", PlatformKind);
-    PutNumber(file, "SilentMode", SilentMode);
-    PutNumber(file, "AutoMode", AutoMode);
-    PutNumber(file, "CleanupStage", CleanupStage);
-    PutNumber(file, "RestartNeeded", RestartNeeded);
-    PutNumber(file, "SelfRemovalPending", SelfRemovalPending);
+    PutNumber(file, "SilentMode", options.silent);
+    PutNumber(file, "AutoMode", options.automatic);
+    PutNumber(file, "CleanupStage", options.cleanupStage);
+    PutNumber(file, "RestartNeeded", outcome.restartNeeded);
+    PutNumber(file, "SelfRemovalPending", outcome.selfRemovalPending);
     PutNumber(file, "WaitMilliseconds", (int32_t)(ProgressWaitSeconds() * 1000.0));
     PutNumber(file, "ShellNotices", (int32_t)ShellNoticesKept());
-    PutNumber(file, "Cancelled", Cancelled);
+    PutNumber(file, "Cancelled", outcome.cancelled);
     PutNumber(file, "MainWindowVisible", MainWindow && IsWindowVisible(MainWindow));
     PutNumber(file, "StartupWindowMade", StartupWindow != nullptr);
     char title[256] = "";
@@ -79,6 +82,6 @@ int32_t HoldForTest()
     return 0;
 }
 
-void TraceStartupForTest() {}
+void TraceStartupForTest(const RunOptions&, const RunFiles&, const RunOutcome&) {}
 
 #endif

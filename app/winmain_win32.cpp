@@ -1,7 +1,10 @@
-// Entry point: start-up, one call per step, then the end of the run.
+// Entry point: start-up, one call per step, then the end of the run. The
+// run's options and files live here and are handed to the steps by hand.
+#include "app/command_line.h"
 #include "app/crc_table.h"
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
+#include "app/run_outcome.h"
 #include "app/run_sequence.h"
 #include "app/run_state.h"
 #include "app/shortcut_launch.h"
@@ -13,29 +16,33 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     UseSystemRules();
     DetectPlatform();
     ReadProgramPaths();
-    CopyCommandLine(commandLine);
-    UseDefaultLogIfPresent();
-    int32_t tempCopyMade = MakeTempCopy();
+    // The options and the log argument point into line.
+    char line[CommandLineSize];
+    int32_t lineCut = CopyCommandLine(commandLine, line);
+    UseDefaultLogIfPresent(line);
+    RunFiles files = {};
+    MakeTempCopy(line, &files);
     LoadBanner(instance);
-    ReadCommandLine();
-    if (ShortcutNumber && CheckShortcut(CommandLineLogPath()))
+    RunOptions options = ReadCommandLine(line, lineCut);
+    if (options.shortcutNumber && CheckShortcut(&options))
         return 0;
+    PublishRunOptions(options);
     ReadColourSettings();
     ReadFontSettings();
     SetErrorMode(SEM_NOOPENFILEERRORBOX);
     BarBackColour = GetSysColor(COLOR_BTNFACE);
     if (!previous && !RegisterMainWindowClass(instance))
         return 0;
-    if (!CreateMainWindows(instance))
+    if (!CreateMainWindows(instance, options))
         return 0;
     MakeCrcTable();
     ReadStartupTexts(instance);
     ReadProgramFilesDir();
-    if (CleanupStage && CommandLineRest()[0])
-        return RunCleanupStage();
-    FindLogPath();
+    if (options.cleanupStage && options.rest[0])
+        return RunCleanupStage(options);
+    FindLogPath(options, files.logPath);
     ReadRunTexts(instance);
     if (HoldForTest())
-        return CloseRun(tempCopyMade);
-    return ReadLogAndRun(tempCopyMade);
+        return CloseRun(options, files, CollectRunOutcome());
+    return ReadLogAndRun(options, files);
 }

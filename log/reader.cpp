@@ -31,7 +31,8 @@ char ProfilesFolder[260];
 char CommonProfileFolder[260];
 char SystemFolder[260];
 
-ReaderState Reader;
+// The state of the read in progress (and of the last one).
+static ReaderState Reader;
 
 // Installation numbers are 16-bit and 32767 marks the log's own folder; a log
 // claiming this many installations is not one the installer wrote.
@@ -81,9 +82,11 @@ int32_t EqualsNoCase(const char* a, const char* b)
     return CompareNoCase(a, b) == 0;
 }
 
-const char* TextAfter(const char* line, int32_t n)
+char* EntryText(ReaderState* reader, const char* keyword)
 {
-    return (int32_t)std::strlen(line) >= n ? line + n : "";
+    if (!reader->HaveLine || !StartsWithKeyword(reader->Line, keyword))
+        return nullptr;
+    return reader->Line + std::strlen(keyword);
 }
 
 void CopyField(char* out, int32_t size, const char* text)
@@ -98,11 +101,11 @@ void CopyField(char* out, int32_t size, const char* text)
     out[length] = 0;
 }
 
-void CopyConverted(char* out, int32_t size, const char* text)
+void CopyConverted(const ReaderState* reader, char* out, int32_t size, const char* text)
 {
     CopyField(out, size, text);
-    if (!AnsiText && Reader.Host->OemToAnsi)
-        Reader.Host->OemToAnsi(out);
+    if (!AnsiText && reader->Host->OemToAnsi)
+        reader->Host->OemToAnsi(out);
 }
 
 char* PoolText(const char* text)
@@ -141,15 +144,15 @@ const char* FindCharInText(const char* text, char c)
     return FindCharMb(text, c);
 }
 
-int32_t OnRemovableFloppy(const char* path)
+int32_t OnRemovableFloppy(const ReaderState* reader, const char* path)
 {
     if (path[0] == 0 || path[1] != ':')
         return 0;
     char drive = FoldAscii(path[0]);
-    return (drive == 'A' && Reader.FloppyA) || (drive == 'B' && Reader.FloppyB);
+    return (drive == 'A' && reader->FloppyA) || (drive == 'B' && reader->FloppyB);
 }
 
-int32_t InSystemFolder(const char* path)
+int32_t InSystemFolder(const ReaderState* reader, const char* path)
 {
     char folder[260];
     CopyField(folder, sizeof(folder), path);
@@ -157,9 +160,9 @@ int32_t InSystemFolder(const char* path)
     if (name == folder)
         return 0;
     name[-1] = 0;
-    return EqualsNoCase(folder, Reader.WindowsFolder) ||
-           EqualsNoCase(folder, Reader.SystemFolderPath) || EqualsNoCase(folder, SystemFolder) ||
-           EqualsNoCase(folder, Reader.Win32sFolder);
+    return EqualsNoCase(folder, reader->WindowsFolder) ||
+           EqualsNoCase(folder, reader->SystemFolderPath) || EqualsNoCase(folder, SystemFolder) ||
+           EqualsNoCase(folder, reader->Win32sFolder);
 }
 
 int32_t IsAbsolutePath(const char* path)
@@ -175,22 +178,22 @@ int32_t HasWildcards(const char* text)
     return FindCharMb(text, '*') != nullptr || FindCharMb(text, '?') != nullptr;
 }
 
-int32_t ReadNextLine()
+int32_t ReadNextLine(ReaderState* reader)
 {
-    if (Reader.AtEnd) {
-        Reader.Line[0] = 0;
-        Reader.HaveLine = 0;
+    if (reader->AtEnd) {
+        reader->Line[0] = 0;
+        reader->HaveLine = 0;
         return 0;
     }
-    int32_t more = ReadLine(Reader.Line, LogLineSize, Reader.File, 0);
+    int32_t more = ReadLine(reader->Line, LogLineSize, reader->File, 0);
     if (!more)
-        Reader.AtEnd = 1;
+        reader->AtEnd = 1;
     // A last line without a carriage return still counts; a line cut short
     // by a failed read does not.
-    Reader.HaveLine = more || (LineBuffer.LastLength > 0 && !LineBuffer.ReadFailed);
+    reader->HaveLine = more || (LineBuffer.LastLength > 0 && !LineBuffer.ReadFailed);
     if (LineBuffer.ReadFailed)
-        Reader.Line[0] = 0;
-    return Reader.HaveLine;
+        reader->Line[0] = 0;
+    return reader->HaveLine;
 }
 
 // ---- title and refusals -------------------------------------------------
@@ -201,9 +204,11 @@ static int32_t EndsWithNoCase(const char* text, int32_t length, const char* endi
     return length > n && EqualsNoCase(text + length - n, ending);
 }
 
-void SetProductTitle(const char* line)
+// Takes the title (the text after "Title: ") less a trailing " Installation"
+// and " Install", and shows it as the main window's caption.
+static void TakeProductTitle(const ReaderState* reader, const char* title)
 {
-    CopyField(ProductTitle, sizeof(ProductTitle), TextAfter(line, 7));
+    CopyField(ProductTitle, sizeof(ProductTitle), title);
     int32_t length = (int32_t)std::strlen(ProductTitle);
     if (EndsWithNoCase(ProductTitle, length, " INSTALLATION")) {
         length -= 13;
@@ -213,99 +218,98 @@ void SetProductTitle(const char* line)
         length -= 8;
         ProductTitle[length] = 0;
     }
-    if (!CommandLineTitle && Reader.Host && Reader.Host->SetMainCaption)
-        Reader.Host->SetMainCaption(ProductTitle);
+    if (!CommandLineTitle && reader->Host && reader->Host->SetMainCaption)
+        reader->Host->SetMainCaption(ProductTitle);
 }
 
-static void Refuse(int32_t message, int32_t caption)
+static void Refuse(const ReaderState* reader, int32_t message, int32_t caption)
 {
     char text[256];
     char title[256];
     text[0] = title[0] = 0;
-    if (Reader.Host->MessageText) {
-        Reader.Host->MessageText(message, text, sizeof(text));
-        Reader.Host->MessageText(caption, title, sizeof(title));
+    if (reader->Host->MessageText) {
+        reader->Host->MessageText(message, text, sizeof(text));
+        reader->Host->MessageText(caption, title, sizeof(title));
     }
-    if (Reader.Host->ShowRefusal)
-        Reader.Host->ShowRefusal(text, title);
+    if (reader->Host->ShowRefusal)
+        reader->Host->ShowRefusal(text, title);
 }
 
 // ---- header lines -------------------------------------------------------
 
-static int32_t HandleNewInstallation()
+static int32_t HandleNewInstallation(ReaderState* reader, char* text)
 {
     if (LatestInstallation >= MaxInstallations) {
-        Refuse(4, 2);
+        Refuse(reader, 4, 2);
         return StopRefused;
     }
     LatestInstallation++;
     SetInstallationSource(LatestInstallation, nullptr);
     LatestInstallationOffset = LineBuffer.LineOffset;
-    AnsiText = Reader.Line[4] == ' ' ? 1 : 0;
+    AnsiText = text[0] == ' ' ? 1 : 0;
     return NextLine;
 }
 
-static int32_t HandleSource()
+static int32_t HandleSource(ReaderState*, char* text)
 {
-    SetInstallationSource(LatestInstallation, PoolText(TextAfter(Reader.Line, 8)));
-    if (FindCharInText(Reader.Line, '|'))
+    SetInstallationSource(LatestInstallation, PoolText(text));
+    if (FindCharInText(text, '|'))
         RepairSourceKnown = 1;
     return NextLine;
 }
 
-static int32_t HandleUninstallMif()
+static int32_t HandleUninstallMif(ReaderState*, char* text)
 {
-    CopyField(UninstallMifName, HeaderValueSize, TextAfter(Reader.Line, 15));
+    CopyField(UninstallMifName, HeaderValueSize, text);
     return NextLine;
 }
 
-static int32_t HandleManufacturer()
+static int32_t HandleManufacturer(ReaderState*, char* text)
 {
-    CopyField(Manufacturer, HeaderValueSize, TextAfter(Reader.Line, 14));
+    CopyField(Manufacturer, HeaderValueSize, text);
     return NextLine;
 }
 
-static int32_t HandleProduct()
+static int32_t HandleProduct(ReaderState*, char* text)
 {
-    CopyField(ProductName, HeaderValueSize, TextAfter(Reader.Line, 9));
+    CopyField(ProductName, HeaderValueSize, text);
     return NextLine;
 }
 
-static int32_t HandleVersionNumber()
+static int32_t HandleVersionNumber(ReaderState*, char* text)
 {
-    CopyField(VersionNumber, HeaderValueSize, TextAfter(Reader.Line, 16));
+    CopyField(VersionNumber, HeaderValueSize, text);
     return NextLine;
 }
 
-static int32_t HandleSerialNumber()
+static int32_t HandleSerialNumber(ReaderState*, char* text)
 {
-    CopyField(SerialNumber, HeaderValueSize, TextAfter(Reader.Line, 15));
+    CopyField(SerialNumber, HeaderValueSize, text);
     return NextLine;
 }
 
-static int32_t HandleAdminRights()
+static int32_t HandleAdminRights(ReaderState* reader, char*)
 {
-    if (PlatformKind != PlatformNT || Reader.AdminChecked)
+    if (PlatformKind != PlatformNT || reader->AdminChecked)
         return NextLine;
-    Reader.AdminChecked = 1;
-    if (Reader.Host->MayChangeServices && !Reader.Host->MayChangeServices()) {
-        Refuse(67, 25);
+    reader->AdminChecked = 1;
+    if (reader->Host->MayChangeServices && !reader->Host->MayChangeServices()) {
+        Refuse(reader, 67, 25);
         return StopRefused;
     }
     return NextLine;
 }
 
-static int32_t HandlePerUserId()
+static int32_t HandlePerUserId(ReaderState*, char* text)
 {
-    char* text = (char*)PoolAlloc(PerUserIdSize);
-    CopyField(text, PerUserIdSize, TextAfter(Reader.Line, 13));
-    PerUserId = text;
+    char* id = (char*)PoolAlloc(PerUserIdSize);
+    CopyField(id, PerUserIdSize, text);
+    PerUserId = id;
     return NextLine;
 }
 
-static int32_t HandleDeleteInUse()
+static int32_t HandleDeleteInUse(ReaderState*, char* text)
 {
-    const char* text = TextAfter(Reader.Line, 21);
     if (StartsWithKeyword(text, "On"))
         DeleteInUseFiles = 1;
     else if (StartsWithKeyword(text, "Of"))
@@ -313,15 +317,15 @@ static int32_t HandleDeleteInUse()
     return NextLine;
 }
 
-static int32_t HandleSystemRestore()
+static int32_t HandleSystemRestore(ReaderState*, char*)
 {
     SystemRestoreEnabled = 1;
     return NextLine;
 }
 
-static int32_t HandleTitle()
+static int32_t HandleTitle(ReaderState* reader, char* text)
 {
-    SetProductTitle(Reader.Line);
+    TakeProductTitle(reader, text);
     return NextLine;
 }
 
@@ -330,7 +334,8 @@ static int32_t HandleTitle()
 struct KeywordEntry {
     const char* Keyword;
     int32_t WholeLine; // the line must be exactly the keyword
-    int32_t (*Handle)();
+    // Gets the reader and the text after the keyword.
+    int32_t (*Handle)(ReaderState* reader, char* text);
 };
 
 // Tested in this order; the first match handles the line.
@@ -348,7 +353,7 @@ static const KeywordEntry KeywordTable[] = {
     {"Execute Path: ", 0, HandleExecutePath},
     {"Execute Program: ", 0, HandleExecuteProgram},
     {"Icon Group: ", 0, HandleIconGroup},
-    {"SubSystem: B", 0, HandleSubsystem},
+    {"SubSystem: ", 0, HandleSubsystem}, // names starting with B only
     {"Made Dir: ", 0, HandleMadeDir},
     {"File Delete: ", 0, HandleFileDelete},
     {"File Tree: ", 0, HandleFileTree},
@@ -367,14 +372,14 @@ static const KeywordEntry KeywordTable[] = {
     {"Title: ", 0, HandleTitle},
 };
 
-static int32_t Dispatch()
+static int32_t Dispatch(ReaderState* reader)
 {
-    const char* line = Reader.Line;
+    char* line = reader->Line;
     for (const KeywordEntry& entry : KeywordTable) {
         int32_t match = entry.WholeLine ? EqualsNoCase(line, entry.Keyword)
                                         : StartsWithKeyword(line, entry.Keyword);
         if (match)
-            return entry.Handle();
+            return entry.Handle(reader, line + std::strlen(entry.Keyword));
     }
     return NextLine;
 }
@@ -383,11 +388,11 @@ static int32_t Dispatch()
 
 // C:\WINNT\Profiles\jo\Start Menu gives C:\WINNT\Profiles\ (parents = 2);
 // C:\WINNT\Profiles\All Users\Start Menu gives ...\All Users\ (parents = 1).
-static void TakeProfileFolder(int32_t common, char* out, int32_t parents)
+static void TakeProfileFolder(const ReaderState* reader, int32_t common, char* out, int32_t parents)
 {
     char value[260];
     value[0] = 0;
-    if (Reader.Host->ShellFolder(common, value, 256) != 0 || value[0] == 0)
+    if (reader->Host->ShellFolder(common, value, 256) != 0 || value[0] == 0)
         return;
     if (EndsWithBackslash(value))
         value[std::strlen(value) - 1] = 0;
@@ -403,15 +408,15 @@ static void TakeProfileFolder(int32_t common, char* out, int32_t parents)
     CopyField(out, 260, value);
 }
 
-static void PrepareFolders(const char* logPath, char* applicationFolder)
+static void PrepareFolders(ReaderState* reader, const char* logPath, char* applicationFolder)
 {
-    const ReaderHost* host = Reader.Host;
+    const ReaderHost* host = reader->Host;
     CopyField(ProfilesFolder, 260, "*");
     CopyField(CommonProfileFolder, 260, "*");
     if (NewShell && host->ShellFolder) {
-        TakeProfileFolder(0, ProfilesFolder, 2);
+        TakeProfileFolder(reader, 0, ProfilesFolder, 2);
         if (PlatformKind == PlatformNT)
-            TakeProfileFolder(1, CommonProfileFolder, 1);
+            TakeProfileFolder(reader, 1, CommonProfileFolder, 1);
     }
 
     // The application folder: the log's folder in short form.
@@ -429,18 +434,18 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
         std::strcat(folder, "\\");
     CopyField(applicationFolder, 260, folder);
 
-    Reader.FloppyA = host->DriveRemovable ? host->DriveRemovable('A') : 0;
-    Reader.FloppyB = host->DriveRemovable ? host->DriveRemovable('B') : 0;
+    reader->FloppyA = host->DriveRemovable ? host->DriveRemovable('A') : 0;
+    reader->FloppyB = host->DriveRemovable ? host->DriveRemovable('B') : 0;
 
     if (host->WindowsFolder)
-        host->WindowsFolder(Reader.WindowsFolder, 260);
+        host->WindowsFolder(reader->WindowsFolder, 260);
     if (host->SystemFolder)
-        host->SystemFolder(Reader.SystemFolderPath, 260);
-    CopyField(SystemFolder, 260, Reader.SystemFolderPath);
-    Reader.Win32sFolder[0] = 0;
-    if (std::strlen(Reader.SystemFolderPath) + 7 < 260) {
-        std::strcpy(Reader.Win32sFolder, Reader.SystemFolderPath);
-        std::strcat(Reader.Win32sFolder, "\\WIN32S");
+        host->SystemFolder(reader->SystemFolderPath, 260);
+    CopyField(SystemFolder, 260, reader->SystemFolderPath);
+    reader->Win32sFolder[0] = 0;
+    if (std::strlen(reader->SystemFolderPath) + 7 < 260) {
+        std::strcpy(reader->Win32sFolder, reader->SystemFolderPath);
+        std::strcat(reader->Win32sFolder, "\\WIN32S");
     }
 
     // The log's own folder, so that it goes when it is left empty; never a
@@ -463,40 +468,49 @@ static void PrepareFolders(const char* logPath, char* applicationFolder)
     if (item->Path[0]) {
         char windows[262];
         char system[262];
-        std::snprintf(windows, sizeof(windows), "%s\\", Reader.WindowsFolder);
-        std::snprintf(system, sizeof(system), "%s\\", Reader.SystemFolderPath);
+        std::snprintf(windows, sizeof(windows), "%s\\", reader->WindowsFolder);
+        std::snprintf(system, sizeof(system), "%s\\", reader->SystemFolderPath);
         if (!BeginsWithNoCase(windows, item->Path) && !BeginsWithNoCase(system, item->Path))
             FolderList.Count++;
     }
 }
 
-static void ReportProgress()
+static void ReportProgress(ReaderState* reader)
 {
     LogBytesRead = LineBuffer.BytesBefore + LineBuffer.Fill;
-    if (LogBytesRead == Reader.LastReported)
+    if (LogBytesRead == reader->LastReported)
         return;
-    Reader.LastReported = LogBytesRead;
-    if (Reader.Host->ReportProgress)
-        Reader.Host->ReportProgress(LogBytesRead);
+    reader->LastReported = LogBytesRead;
+    if (reader->Host->ReportProgress)
+        reader->Host->ReportProgress(LogBytesRead);
+}
+
+// The header's title line need only start with "Title:"; the title is what
+// follows "Title: ".
+static const char* TitleAfterKeyword(const char* line)
+{
+    static const char keyword[] = "Title: ";
+    size_t length = sizeof keyword - 1;
+    return std::strlen(line) >= length ? line + length : "";
 }
 
 // Reads up to the title line; returns 0, or 1 when the log is refused.
-static int32_t ReadHeader()
+static int32_t ReadHeader(ReaderState* reader)
 {
-    ReadNextLine();
-    AnsiText = Reader.Line[4] == ' ' ? 1 : 0;
+    ReadNextLine(reader);
+    AnsiText = reader->Line[4] == ' ' ? 1 : 0;
     SetInstallationSource(0, nullptr);
     SetInstallationSource(1, nullptr);
     LatestInstallation = 1;
-    if (!Reader.HaveLine || std::strncmp(Reader.Line, "*** ", 4) != 0)
+    if (!reader->HaveLine || std::strncmp(reader->Line, "*** ", 4) != 0)
         return 1;
     for (;;) {
-        if (!ReadNextLine())
+        if (!ReadNextLine(reader))
             return 1;
-        if (std::strncmp(Reader.Line, "Title:", 6) == 0)
+        if (std::strncmp(reader->Line, "Title:", 6) == 0)
             break;
     }
-    SetProductTitle(Reader.Line);
+    TakeProductTitle(reader, TitleAfterKeyword(reader->Line));
     return 0;
 }
 
@@ -505,69 +519,70 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
     int result = 0;
     int32_t opened = 0;
 
-    std::memset(&Reader, 0, sizeof(Reader));
-    Reader.Host = host;
+    ReaderState* reader = &Reader;
+    std::memset(reader, 0, sizeof(*reader));
+    reader->Host = host;
     // Every search and comparison of the reader steps characters by the
     // host's rule.
     CharNextFunc savedRule = CharNextRule;
     if (host->CharNext)
         CharNextRule = host->CharNext;
-    Reader.ApplicationFolderOut = applicationFolder ? applicationFolder : ApplicationFolder;
-    PrepareFolders(logPath ? logPath : "", Reader.ApplicationFolderOut);
+    reader->ApplicationFolderOut = applicationFolder ? applicationFolder : ApplicationFolder;
+    PrepareFolders(reader, logPath ? logPath : "", reader->ApplicationFolderOut);
 
-    Reader.File = host->OpenFile ? host->OpenFile(logPath ? logPath : "") : -1;
-    if (Reader.File == -1) {
-        Refuse(3, 2);
+    reader->File = host->OpenFile ? host->OpenFile(logPath ? logPath : "") : -1;
+    if (reader->File == -1) {
+        Refuse(reader, 3, 2);
         CharNextRule = savedRule;
         return 1;
     }
     opened = 1;
     ResetLineBuffer();
     LineBuffer.Read = host->ReadFile;
-    LogBytesTotal = host->FileSize ? host->FileSize(Reader.File) : 0;
+    LogBytesTotal = host->FileSize ? host->FileSize(reader->File) : 0;
     LogBytesRead = 0;
-    Reader.LastReported = -1;
+    reader->LastReported = -1;
 
-    if (ReadHeader() != 0) {
-        Refuse(4, 2);
+    if (ReadHeader(reader) != 0) {
+        Refuse(reader, 4, 2);
         result = 1;
     } else {
-        ReadNextLine();
-        while (Reader.HaveLine) {
-            ReportProgress();
+        ReadNextLine(reader);
+        while (reader->HaveLine) {
+            ReportProgress(reader);
             // The two marks qualify the file line after them, in this order.
-            Reader.NonSystemMark = EqualsNoCase(Reader.Line, "Non-System File:");
-            if (Reader.NonSystemMark)
-                ReadNextLine();
-            Reader.NoCountMark = EqualsNoCase(Reader.Line, "Shared DLL counter ignored:");
-            if (Reader.NoCountMark) {
-                ReadNextLine();
+            reader->NonSystemMark = EqualsNoCase(reader->Line, "Non-System File:");
+            if (reader->NonSystemMark)
+                ReadNextLine(reader);
+            reader->NoCountMark = EqualsNoCase(reader->Line, "Shared DLL counter ignored:");
+            if (reader->NoCountMark) {
+                ReadNextLine(reader);
                 // A non-system mark after the no-count mark is out of its
                 // place and ignored, but must not cost the file its no-count
                 // mark: the file line still follows.
-                while (Reader.HaveLine && EqualsNoCase(Reader.Line, "Non-System File:"))
-                    ReadNextLine();
+                while (reader->HaveLine && EqualsNoCase(reader->Line, "Non-System File:"))
+                    ReadNextLine(reader);
             }
-            if (!Reader.HaveLine)
+            if (!reader->HaveLine)
                 break;
-            int32_t next = Dispatch();
+            int32_t next = Dispatch(reader);
             if (next == StopRefused) {
                 result = 1;
                 break;
             }
             if (next == NextLine)
-                ReadNextLine();
+                ReadNextLine(reader);
         }
-        ReportProgress();
+        ReportProgress(reader);
         // What could not be read may hold any entry: working from the part
         // that was read would undo half an installation and lose the rest.
         if (result == 0 && LineBuffer.ReadFailed) {
-            Refuse(4, 2);
+            Refuse(reader, 4, 2);
             result = 1;
         }
     }
     if (opened && host->CloseFile)
-        host->CloseFile(Reader.File);
+        host->CloseFile(reader->File);
     CharNextRule = savedRule;
     return result;
 }

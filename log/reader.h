@@ -36,12 +36,5 @@ int ReadInstallLog(const char* logPath, char* applicationFolder);
 // The same with the given answers to the system questions.
 int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applicationFolder);
 
-// Takes a "Title: " line into ProductTitle, less a trailing " Installation"
-// and " Install", and shows it as the main window's caption.
-void SetProductTitle(const char* line);
-
-// Appends a record for a file that is not there to MissingFileList.
-void AddMissingFile(const char* path, const char* repairData, const char* linkInfo);
-
 // Back to the values before a read (for tests and tools reading more logs).
 void ResetLogValues();

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/run_state.h"
 #include "log/items.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
@@ -18,12 +17,12 @@ static int32_t KnownRoot(int32_t root)
 // Collects the texts of consecutive "RegDB Old: " lines as a list of strings
 // closed by an empty one, within RegDataSize bytes: strings that do not fit
 // are cut, and those after them dropped, but the list always stays closed.
-static void CollectOldData(char* out)
+static void CollectOldData(ReaderState* reader, char* out)
 {
     int32_t used = 0;
     out[0] = 0;
-    while (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Old: ")) {
-        const char* text = TextAfter(Reader.Line, 11);
+    const char* text;
+    while ((text = EntryText(reader, "RegDB Old: ")) != nullptr) {
         int32_t room = RegDataSize - 1 - used - 1; // this string's NUL, the list's end
         if (room > 0) {
             int32_t length = (int32_t)std::strlen(text);
@@ -33,12 +32,12 @@ static void CollectOldData(char* out)
             used += length;
             out[used++] = 0;
         }
-        ReadNextLine();
+        ReadNextLine(reader);
     }
     out[used] = 0;
 }
 
-int32_t HandleRegistryValue()
+int32_t HandleRegistryValue(ReaderState* reader, char* text)
 {
     char key[PathSize];
     char name[NameSize];
@@ -46,27 +45,29 @@ int32_t HandleRegistryValue()
     int32_t type = 0;
     int32_t root = 0;
 
-    CopyField(key, PathSize, TextAfter(Reader.Line, 11));
-    ReadNextLine();
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "RegDB Val: "))
+    CopyField(key, PathSize, text);
+    ReadNextLine(reader);
+    const char* value = EntryText(reader, "RegDB Val: ");
+    if (!value)
         return HandleCurrent;
-    char* newData = PoolText(TextAfter(Reader.Line, 11));
+    char* newData = PoolText(value);
     do
-        ReadNextLine();
-    while (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Val: "));
+        ReadNextLine(reader);
+    while (EntryText(reader, "RegDB Val: "));
 
     name[0] = 0;
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Name: ")) {
-        CopyField(name, NameSize, TextAfter(Reader.Line, 12));
-        ReadNextLine();
+    const char* field;
+    if ((field = EntryText(reader, "RegDB Name: ")) != nullptr) {
+        CopyField(name, NameSize, field);
+        ReadNextLine(reader);
     }
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Type: ")) {
-        type = ParseNumber(TextAfter(Reader.Line, 12));
-        ReadNextLine();
+    if ((field = EntryText(reader, "RegDB Type: ")) != nullptr) {
+        type = ParseNumber(field);
+        ReadNextLine(reader);
     }
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Root: ")) {
-        root = ParseNumber(TextAfter(Reader.Line, 12));
-        ReadNextLine();
+    if ((field = EntryText(reader, "RegDB Root: ")) != nullptr) {
+        root = ParseNumber(field);
+        ReadNextLine(reader);
         // Values under the installing user's own key are that user's business.
         if (root == 1 && PerUserId)
             return HandleCurrent;
@@ -83,9 +84,9 @@ int32_t HandleRegistryValue()
     entry->NewData = newData;
     ItemListAppend(&RegLogList, entry);
 
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Old: ")) {
+    if (EntryText(reader, "RegDB Old: ")) {
         char oldData[RegDataSize];
-        CollectOldData(oldData);
+        CollectOldData(reader, oldData);
         entry->HasOld = 1;
         // The restore record's key field is narrower: look up what it holds.
         key[NameSize - 1] = 0;
@@ -133,16 +134,17 @@ int32_t HandleRegistryValue()
     return HandleCurrent;
 }
 
-int32_t HandleRegistryTree()
+int32_t HandleRegistryTree(ReaderState* reader, char* text)
 {
     char key[NameSize];
     int32_t root = 0;
 
-    CopyField(key, NameSize, TextAfter(Reader.Line, 12));
-    ReadNextLine();
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "RegDB Root: ")) {
-        root = ParseNumber(TextAfter(Reader.Line, 12));
-        ReadNextLine();
+    CopyField(key, NameSize, text);
+    ReadNextLine(reader);
+    const char* rootText = EntryText(reader, "RegDB Root: ");
+    if (rootText) {
+        root = ParseNumber(rootText);
+        ReadNextLine(reader);
     }
     if (!KnownRoot(root))
         return HandleCurrent;
@@ -162,15 +164,17 @@ int32_t HandleRegistryTree()
     return HandleCurrent;
 }
 
-int32_t HandleIniNew()
+int32_t HandleIniNew(ReaderState* reader, char*)
 {
     char path[PathSize];
 
-    ReadNextLine();
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI File: "))
+    ReadNextLine(reader);
+    const char* file = EntryText(reader, "INI File: ");
+    if (!file)
         return HandleCurrent;
-    CopyConverted(path, PathSize, TextAfter(Reader.Line, 10));
-    if (!OnRemovableFloppy(path) && !(Reader.Host->PathMissing && Reader.Host->PathMissing(path))) {
+    CopyConverted(reader, path, PathSize, file);
+    if (!OnRemovableFloppy(reader, path) &&
+        !(reader->Host->PathMissing && reader->Host->PathMissing(path))) {
         IniFileItem* found = nullptr;
         for (int32_t i = 0; i < IniFileList.Count && !found; i++) {
             IniFileItem* item = (IniFileItem*)IniFileList.Items[i];
@@ -189,17 +193,17 @@ int32_t HandleIniNew()
     }
     // The section, item, value and old-value lines of a created file.
     for (;;) {
-        ReadNextLine();
-        if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI "))
+        ReadNextLine(reader);
+        if (!reader->HaveLine || !StartsWithKeyword(reader->Line, "INI "))
             break;
-        char fifth = Reader.Line[4];
+        char fifth = reader->Line[4];
         if (fifth == 'F' || fifth == 'f' || fifth == 'N' || fifth == 'n')
             break;
     }
     return HandleCurrent;
 }
 
-int32_t HandleIniFile()
+int32_t HandleIniFile(ReaderState* reader, char* text)
 {
     char file[PathSize];
     char section[NameSize];
@@ -207,26 +211,27 @@ int32_t HandleIniFile()
     char old[IniValueSize];
     int32_t next = NextLine;
 
-    CopyConverted(file, PathSize, TextAfter(Reader.Line, 10));
-    ReadNextLine();
-    if (OnRemovableFloppy(file)) {
-        ReadNextLine();
+    CopyConverted(reader, file, PathSize, text);
+    ReadNextLine(reader);
+    if (OnRemovableFloppy(reader, file)) {
+        ReadNextLine(reader);
         return HandleCurrent;
     }
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Sect: "))
+    const char* field = EntryText(reader, "INI Sect: ");
+    if (!field)
         return HandleCurrent;
-    CopyField(section, NameSize, TextAfter(Reader.Line, 10));
-    ReadNextLine();
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Item: "))
+    CopyField(section, NameSize, field);
+    ReadNextLine(reader);
+    if ((field = EntryText(reader, "INI Item: ")) == nullptr)
         return HandleCurrent;
-    CopyField(key, NameSize, TextAfter(Reader.Line, 10));
-    ReadNextLine();
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "INI Val: "))
+    CopyField(key, NameSize, field);
+    ReadNextLine(reader);
+    if (!EntryText(reader, "INI Val: "))
         return HandleCurrent;
-    ReadNextLine();
+    ReadNextLine(reader);
     old[0] = 0;
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "INI Old: "))
-        CopyField(old, IniValueSize, TextAfter(Reader.Line, 9));
+    if ((field = EntryText(reader, "INI Old: ")) != nullptr)
+        CopyField(old, IniValueSize, field);
     else
         next = HandleCurrent;
 
@@ -270,10 +275,10 @@ static FolderItem* AppendFolder(const char* path, uint16_t tree)
     return item;
 }
 
-int32_t HandleMadeDir()
+int32_t HandleMadeDir(ReaderState* reader, char* text)
 {
     char folder[PathSize];
-    CopyConverted(folder, PathSize - 1, TextAfter(Reader.Line, 10));
+    CopyConverted(reader, folder, PathSize - 1, text);
     AppendBackslash(folder);
     int32_t length = (int32_t)std::strlen(folder);
     if (length <= 3 || !IsAbsolutePath(folder))
@@ -283,9 +288,9 @@ int32_t HandleMadeDir()
     // so the clean-up after the run takes the whole tree it made.
     char shortForm[PathSize];
     CopyField(shortForm, PathSize, folder);
-    if (Reader.Host->ConvertPath)
-        Reader.Host->ConvertPath(shortForm, PathSize, HostToShort);
-    char* app = Reader.ApplicationFolderOut;
+    if (reader->Host->ConvertPath)
+        reader->Host->ConvertPath(shortForm, PathSize, HostToShort);
+    char* app = reader->ApplicationFolderOut;
     int32_t shortLength = (int32_t)std::strlen(shortForm);
     if (shortLength > 0 && BeginsWithNoCase(app, shortForm) &&
         (int32_t)std::strlen(app) >= shortLength)
@@ -314,10 +319,10 @@ int32_t HandleMadeDir()
     return NextLine;
 }
 
-int32_t HandleFileTree()
+int32_t HandleFileTree(ReaderState* reader, char* text)
 {
     char folder[PathSize];
-    CopyConverted(folder, PathSize - 1, TextAfter(Reader.Line, 11));
+    CopyConverted(reader, folder, PathSize - 1, text);
     // The last backslash must be a character of its own, not a second byte.
     char* name = FileNamePart(folder);
     if (name > folder && std::strcmp(name, "*.*") == 0)
@@ -338,20 +343,21 @@ int32_t HandleFileTree()
     return NextLine;
 }
 
-int32_t HandleIconGroup()
+int32_t HandleIconGroup(ReaderState* reader, char* text)
 {
     char group[NameSize];
     char name[NameSize];
 
-    CopyField(group, NameSize, TextAfter(Reader.Line, 12));
-    ReadNextLine();
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Icon Name: "))
+    CopyField(group, NameSize, text);
+    ReadNextLine(reader);
+    const char* field = EntryText(reader, "Icon Name: ");
+    if (!field)
         return HandleCurrent;
-    CopyField(name, NameSize, TextAfter(Reader.Line, 11));
-    ReadNextLine();
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Icon Cmd: "))
+    CopyField(name, NameSize, field);
+    ReadNextLine(reader);
+    const char* command = EntryText(reader, "Icon Cmd: ");
+    if (!command)
         return HandleCurrent;
-    const char* command = TextAfter(Reader.Line, 10);
     for (int32_t i = 0; i < IconList.Count; i++) {
         IconItem* item = (IconItem*)IconList.Items[i];
         if (EqualsNoCase(item->Group, group) && EqualsNoCase(item->Name, name)) {
@@ -369,10 +375,10 @@ int32_t HandleIconGroup()
     return NextLine;
 }
 
-static int32_t HandleExecute(int32_t textStart)
+static int32_t HandleExecute(ReaderState* reader, const char* text)
 {
     char command[PathSize];
-    CopyField(command, PathSize, TextAfter(Reader.Line, textStart));
+    CopyField(command, PathSize, text);
     for (int32_t i = 0; i < ExecuteList.Count; i++) {
         ExecuteItem* item = (ExecuteItem*)ExecuteList.Items[i];
         if (EqualsNoCase(item->Command, command)) {
@@ -385,28 +391,29 @@ static int32_t HandleExecute(int32_t textStart)
     CopyField(item->Command, PathSize, command);
     item->Installation = LatestInstallation;
     ItemListAppend(&ExecuteList, item);
-    ReadNextLine();
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Execute Name: ")) {
-        CopyField(item->Name, NameSize, TextAfter(Reader.Line, 14));
+    ReadNextLine(reader);
+    const char* name = EntryText(reader, "Execute Name: ");
+    if (name) {
+        CopyField(item->Name, NameSize, name);
         return NextLine;
     }
     return HandleCurrent;
 }
 
-int32_t HandleExecutePath()
+int32_t HandleExecutePath(ReaderState* reader, char* text)
 {
-    return HandleExecute(14);
+    return HandleExecute(reader, text);
 }
 
-int32_t HandleExecuteProgram()
+int32_t HandleExecuteProgram(ReaderState* reader, char* text)
 {
-    return HandleExecute(17);
+    return HandleExecute(reader, text);
 }
 
-int32_t HandleCreateService()
+int32_t HandleCreateService(ReaderState*, char* text)
 {
     char name[PathSize];
-    CopyField(name, PathSize, TextAfter(Reader.Line, 16));
+    CopyField(name, PathSize, text);
     for (int32_t i = 0; i < ServiceList.Count; i++) {
         ServiceItem* item = (ServiceItem*)ServiceList.Items[i];
         if (EqualsNoCase(item->Name, name)) {
@@ -422,9 +429,12 @@ int32_t HandleCreateService()
     return NextLine;
 }
 
-int32_t HandleSubsystem()
+// The keyword is "SubSystem: B" (either case): the name includes the B.
+int32_t HandleSubsystem(ReaderState*, char* text)
 {
-    SubsystemName = PoolText(TextAfter(Reader.Line, 11));
+    if (text[0] != 'B' && text[0] != 'b')
+        return NextLine;
+    SubsystemName = PoolText(text);
     SubsystemSelected = 0;
     return NextLine;
 }

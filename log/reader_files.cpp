@@ -69,16 +69,9 @@ static void RecordMissing(const char* path, const char* repairData, const char* 
     RefreshRepairData(record, repairData, linkInfo);
 }
 
-void AddMissingFile(const char* path, const char* repairData, const char* linkInfo)
-{
-    char converted[PathSize];
-    CopyConverted(converted, PathSize, path ? path : "");
-    RecordMissing(converted, repairData ? repairData : "", linkInfo ? linkInfo : "");
-}
-
-static void FillNewFile(FileRecord* record, const char*, const char* backup,
-                        const char* repairData, const char* linkInfo, int32_t overwrite,
-                        int32_t selected)
+static void FillNewFile(const ReaderState* reader, FileRecord* record, const char*,
+                        const char* backup, const char* repairData, const char* linkInfo,
+                        int32_t overwrite, int32_t selected)
 {
     uint16_t n = LatestInstallation;
     CopyField(record->BackupPath, PathSize, backup);
@@ -88,18 +81,18 @@ static void FillNewFile(FileRecord* record, const char*, const char* backup,
     record->NewFile = (!overwrite && backup[0] == 0) ? 1 : 0;
     record->LastInstallation = n;
     record->BackupInstallation = n;
-    if (!Reader.NoCountMark) {
+    if (!reader->NoCountMark) {
         record->CountedInstallation = n;
         record->CountedCopies = 1;
     }
 }
 
-static void MergeFile(FileRecord* record, const char* backup, const char* repairData,
-                      const char* linkInfo)
+static void MergeFile(const ReaderState* reader, FileRecord* record, const char* backup,
+                      const char* repairData, const char* linkInfo)
 {
     uint16_t n = LatestInstallation;
     record->LastInstallation = n;
-    if (!Reader.NoCountMark) {
+    if (!reader->NoCountMark) {
         record->CountedCopies++;
         record->CountedInstallation = n;
     }
@@ -110,30 +103,31 @@ static void MergeFile(FileRecord* record, const char* backup, const char* repair
     RefreshRepairData(record, repairData, linkInfo);
 }
 
-static void RecordFile(const char* path, const char* backup, const char* repairData,
-                       const char* linkInfo, int32_t overwrite)
+static void RecordFile(ReaderState* reader, const char* path, const char* backup,
+                       const char* repairData, const char* linkInfo, int32_t overwrite)
 {
-    int32_t system = InSystemFolder(path);
+    int32_t system = InSystemFolder(reader, path);
     int32_t created = 0;
     FileRecord* record = FindOrAddFile(system ? &SystemFileList : &FileList, path, &created);
     if (!created) {
-        MergeFile(record, backup, repairData, linkInfo);
+        MergeFile(reader, record, backup, repairData, linkInfo);
         return;
     }
-    FillNewFile(record, path, backup, repairData, linkInfo, overwrite,
-                system ? Reader.NonSystemMark : 0);
+    FillNewFile(reader, record, path, backup, repairData, linkInfo, overwrite,
+                system ? reader->NonSystemMark : 0);
     if (FindCharMb(record->Path, '~'))
-        ItemListAppend(&Reader.TildeFiles, record);
+        ItemListAppend(&reader->TildeFiles, record);
 }
 
 // A file line that is not recorded for removal still refreshes the repair
 // data of the record an earlier line made.
-static void RecordRepairOnly(const char* path, const char* repairData, const char* linkInfo)
+static void RecordRepairOnly(const ReaderState* reader, const char* path, const char* repairData,
+                             const char* linkInfo)
 {
     if (repairData[0] == 0 && linkInfo[0] == 0)
         return;
     FileRecord* found =
-        InSystemFolder(path) ? FindFile(&SystemFileList, path) : FindInFileList(path);
+        InSystemFolder(reader, path) ? FindFile(&SystemFileList, path) : FindInFileList(path);
     if (found) {
         found->RepairOnlyInstallation = LatestInstallation;
         RefreshRepairData(found, repairData, linkInfo);
@@ -142,9 +136,9 @@ static void RecordRepairOnly(const char* path, const char* repairData, const cha
     RecordMissing(path, repairData, linkInfo);
 }
 
-static int32_t HandleFileLine(int32_t kind)
+// text is the rest of the line after the keyword of kind.
+static int32_t HandleFileLine(ReaderState* reader, char* text, int32_t kind)
 {
-    char* line = Reader.Line;
     char repairData[RepairDataSize];
     char path[PathSize];
     char backup[PathSize];
@@ -153,83 +147,85 @@ static int32_t HandleFileLine(int32_t kind)
     int32_t next = NextLine;
 
     repairData[0] = backup[0] = linkInfo[0] = 0;
-    char* bar = (char*)FindCharInText(line, '|');
+    char* bar = (char*)FindCharInText(text, '|');
     if (bar) {
         CopyField(repairData, RepairDataSize, bar + 1);
-        if (bar > line && bar[-1] == ' ')
+        if (bar > text && bar[-1] == ' ')
             bar--;
         *bar = 0;
     }
 
     if (kind == ShellLinkKind) {
-        CopyConverted(path, PathSize, TextAfter(line, 12));
+        CopyConverted(reader, path, PathSize, text);
         if (PerUserId && BeginsWithNoCase(path, ProfilesFolder) &&
             !BeginsWithNoCase(path, CommonProfileFolder))
             path[0] = 0;
     } else if (kind == FileCopyKind) {
-        CopyConverted(path, PathSize, TextAfter(line, 11));
+        CopyConverted(reader, path, PathSize, text);
     } else {
-        CopyConverted(path, PathSize, TextAfter(line, 16));
+        CopyConverted(reader, path, PathSize, text);
         overwrite = 1;
         // An overwritten shared component counts as a copy.
-        if (NewShell && path[0] && Reader.Host->SharedDllHasValue &&
-            Reader.Host->SharedDllHasValue(path))
+        if (NewShell && path[0] && reader->Host->SharedDllHasValue &&
+            reader->Host->SharedDllHasValue(path))
             overwrite = 0;
     }
 
-    ReadNextLine();
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Link Info: ")) {
-        CopyField(linkInfo, LogLineSize, TextAfter(Reader.Line, 11));
-        ReadNextLine();
+    ReadNextLine(reader);
+    const char* field = EntryText(reader, "Link Info: ");
+    if (field) {
+        CopyField(linkInfo, LogLineSize, field);
+        ReadNextLine(reader);
     }
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Backup Copy: ")) {
-        CopyConverted(backup, PathSize, TextAfter(Reader.Line, 13));
+    if ((field = EntryText(reader, "Backup Copy: ")) != nullptr) {
+        CopyConverted(reader, backup, PathSize, field);
         BackupsPresent = 1;
     } else {
         next = HandleCurrent;
     }
 
-    if (OnRemovableFloppy(path) || (overwrite && backup[0] == 0) || path[0] == 0)
-        RecordRepairOnly(path, repairData, linkInfo);
-    else if (Reader.Host->PathMissing && Reader.Host->PathMissing(path))
+    if (OnRemovableFloppy(reader, path) || (overwrite && backup[0] == 0) || path[0] == 0)
+        RecordRepairOnly(reader, path, repairData, linkInfo);
+    else if (reader->Host->PathMissing && reader->Host->PathMissing(path))
         RecordMissing(path, repairData, linkInfo);
     else
-        RecordFile(path, backup, repairData, linkInfo, overwrite);
+        RecordFile(reader, path, backup, repairData, linkInfo, overwrite);
     return next;
 }
 
-int32_t HandleFileCopy()
+int32_t HandleFileCopy(ReaderState* reader, char* text)
 {
-    return HandleFileLine(FileCopyKind);
+    return HandleFileLine(reader, text, FileCopyKind);
 }
 
-int32_t HandleShellLink()
+int32_t HandleShellLink(ReaderState* reader, char* text)
 {
-    return HandleFileLine(ShellLinkKind);
+    return HandleFileLine(reader, text, ShellLinkKind);
 }
 
-int32_t HandleFileOverwrite()
+int32_t HandleFileOverwrite(ReaderState* reader, char* text)
 {
-    return HandleFileLine(FileOverwriteKind);
+    return HandleFileLine(reader, text, FileOverwriteKind);
 }
 
-int32_t HandleFileEdit()
+int32_t HandleFileEdit(ReaderState* reader, char* text)
 {
     char path[PathSize];
     char backup[PathSize];
     int32_t next = NextLine;
 
-    CopyConverted(path, PathSize, TextAfter(Reader.Line, 11));
+    CopyConverted(reader, path, PathSize, text);
     backup[0] = 0;
-    ReadNextLine();
-    if (Reader.HaveLine && StartsWithKeyword(Reader.Line, "Backup Copy: "))
-        CopyConverted(backup, PathSize, TextAfter(Reader.Line, 13));
+    ReadNextLine(reader);
+    const char* backupText = EntryText(reader, "Backup Copy: ");
+    if (backupText)
+        CopyConverted(reader, backup, PathSize, backupText);
     else
         next = HandleCurrent;
 
-    if (OnRemovableFloppy(path) || backup[0] == 0 || path[0] == 0)
+    if (OnRemovableFloppy(reader, path) || backup[0] == 0 || path[0] == 0)
         return next;
-    if (Reader.Host->PathMissing && Reader.Host->PathMissing(path))
+    if (reader->Host->PathMissing && reader->Host->PathMissing(path))
         return next;
     for (int32_t i = 0; i < EditedFileList.Count; i++) {
         EditedFile* record = (EditedFile*)EditedFileList.Items[i];
@@ -248,16 +244,17 @@ int32_t HandleFileEdit()
     return next;
 }
 
-int32_t HandleFileDelete()
+int32_t HandleFileDelete(ReaderState* reader, char* text)
 {
     char path[PathSize];
     char backup[PathSize];
 
-    CopyConverted(path, PathSize, TextAfter(Reader.Line, 13));
-    ReadNextLine();
-    if (!Reader.HaveLine || !StartsWithKeyword(Reader.Line, "Backup Copy: "))
+    CopyConverted(reader, path, PathSize, text);
+    ReadNextLine(reader);
+    const char* backupText = EntryText(reader, "Backup Copy: ");
+    if (!backupText)
         return HandleCurrent;
-    CopyConverted(backup, PathSize, TextAfter(Reader.Line, 13));
+    CopyConverted(reader, backup, PathSize, backupText);
     BackupsPresent = 1;
     for (int32_t i = 0; i < DeletedFileList.Count; i++) {
         DeletedFile* record = (DeletedFile*)DeletedFileList.Items[i];
@@ -276,10 +273,10 @@ int32_t HandleFileDelete()
     return NextLine;
 }
 
-int32_t HandleAddDevice()
+int32_t HandleAddDevice(ReaderState* reader, char* text)
 {
     char path[PathSize];
-    CopyConverted(path, PathSize, TextAfter(Reader.Line, 12));
+    CopyConverted(reader, path, PathSize, text);
     // Each list holds one record per path, so the index finds the only match.
     FileRecord* record = FindInFileList(path);
     if (record)
@@ -290,21 +287,21 @@ int32_t HandleAddDevice()
     return NextLine;
 }
 
-static int32_t SameLongPath(const char* stored, const char* longPath)
+static int32_t SameLongPath(const ReaderState* reader, const char* stored, const char* longPath)
 {
     char converted[PathSize];
     CopyField(converted, PathSize, stored);
-    if (Reader.Host->ConvertPath)
-        Reader.Host->ConvertPath(converted, PathSize, HostToLong);
+    if (reader->Host->ConvertPath)
+        reader->Host->ConvertPath(converted, PathSize, HostToLong);
     return EqualsNoCase(converted, longPath);
 }
 
-int32_t HandleSelfRegister()
+int32_t HandleSelfRegister(ReaderState* reader, char* text)
 {
     char path[PathSize];
-    CopyConverted(path, PathSize, TextAfter(Reader.Line, 15));
-    if (Reader.Host->ConvertPath)
-        Reader.Host->ConvertPath(path, PathSize, HostToLong);
+    CopyConverted(reader, path, PathSize, text);
+    if (reader->Host->ConvertPath)
+        reader->Host->ConvertPath(path, PathSize, HostToLong);
     // A stored path without a short-name mark is its own long form, so the
     // index finds it; only stored short forms need converting.
     FileRecord* record = FindInFileList(path);
@@ -313,9 +310,9 @@ int32_t HandleSelfRegister()
     record = FindFile(&SystemFileList, path);
     if (record)
         record->RegisterInstallation = LatestInstallation;
-    for (int32_t i = 0; i < Reader.TildeFiles.Count; i++) {
-        record = (FileRecord*)Reader.TildeFiles.Items[i];
-        if (SameLongPath(record->Path, path))
+    for (int32_t i = 0; i < reader->TildeFiles.Count; i++) {
+        record = (FileRecord*)reader->TildeFiles.Items[i];
+        if (SameLongPath(reader, record->Path, path))
             record->RegisterInstallation = LatestInstallation;
     }
     return NextLine;

@@ -32,22 +32,23 @@ struct ReaderState {
     // short-name mark: the only ones whose long form may differ from it.
     ItemList TildeFiles;
 };
-extern ReaderState Reader;
 
-// Reads the next line into Reader.Line; 0 at the end of the file.
-int32_t ReadNextLine();
+// Reads the next line into reader->Line; 0 at the end of the file.
+int32_t ReadNextLine(ReaderState* reader);
+// The text after keyword when the reader holds a line that starts with it
+// (see StartsWithKeyword); null otherwise. Points into reader->Line, so it
+// holds until the next line is read.
+char* EntryText(ReaderState* reader, const char* keyword);
 // Keyword test: ASCII letters folded, over the keyword's full length.
 int32_t StartsWithKeyword(const char* line, const char* keyword);
 int32_t EqualsNoCase(const char* a, const char* b);
 // Prefix of text equal to prefix over prefix's length, case folded.
 int32_t BeginsWithNoCase(const char* text, const char* prefix);
-// The text after a keyword of length n; empty when the line is shorter.
-const char* TextAfter(const char* line, int32_t n);
 // Bounded copy: at most size - 1 characters and a terminator.
 void CopyField(char* out, int32_t size, const char* text);
 // Bounded copy passed through the OEM conversion unless the installation is
 // ANSI.
-void CopyConverted(char* out, int32_t size, const char* text);
+void CopyConverted(const ReaderState* reader, char* out, int32_t size, const char* text);
 // Pool copy of a text (none for a null text).
 char* PoolText(const char* text);
 // Decimal number: blanks skipped, optional sign, digits; no digits gives 0.
@@ -55,29 +56,31 @@ int32_t ParseNumber(const char* text);
 // First occurrence of c stepping by characters, or none.
 const char* FindCharInText(const char* text, char c);
 // Non-zero when the path is on a removable floppy drive.
-int32_t OnRemovableFloppy(const char* path);
+int32_t OnRemovableFloppy(const ReaderState* reader, const char* path);
 // Non-zero when path's folder is one of the system folders.
-int32_t InSystemFolder(const char* path);
+int32_t InSystemFolder(const ReaderState* reader, const char* path);
 // Absolute: drive letter, ':' and '\', or two backslashes.
 int32_t IsAbsolutePath(const char* path);
 int32_t HasWildcards(const char* text);
 
-// Keyword handlers (the dispatch table lives in reader.cpp).
-int32_t HandleFileCopy();
-int32_t HandleShellLink();
-int32_t HandleFileOverwrite();
-int32_t HandleFileEdit();
-int32_t HandleFileDelete();
-int32_t HandleAddDevice();
-int32_t HandleSelfRegister();
-int32_t HandleRegistryValue();
-int32_t HandleRegistryTree();
-int32_t HandleIniNew();
-int32_t HandleIniFile();
-int32_t HandleMadeDir();
-int32_t HandleFileTree();
-int32_t HandleIconGroup();
-int32_t HandleExecutePath();
-int32_t HandleExecuteProgram();
-int32_t HandleCreateService();
-int32_t HandleSubsystem();
+// Keyword handlers (the dispatch table lives in reader.cpp). Each gets the
+// reader and the text after its keyword, inside reader->Line: a handler
+// copies what it needs before it reads the next line.
+int32_t HandleFileCopy(ReaderState* reader, char* text);
+int32_t HandleShellLink(ReaderState* reader, char* text);
+int32_t HandleFileOverwrite(ReaderState* reader, char* text);
+int32_t HandleFileEdit(ReaderState* reader, char* text);
+int32_t HandleFileDelete(ReaderState* reader, char* text);
+int32_t HandleAddDevice(ReaderState* reader, char* text);
+int32_t HandleSelfRegister(ReaderState* reader, char* text);
+int32_t HandleRegistryValue(ReaderState* reader, char* text);
+int32_t HandleRegistryTree(ReaderState* reader, char* text);
+int32_t HandleIniNew(ReaderState* reader, char* text);
+int32_t HandleIniFile(ReaderState* reader, char* text);
+int32_t HandleMadeDir(ReaderState* reader, char* text);
+int32_t HandleFileTree(ReaderState* reader, char* text);
+int32_t HandleIconGroup(ReaderState* reader, char* text);
+int32_t HandleExecutePath(ReaderState* reader, char* text);
+int32_t HandleExecuteProgram(ReaderState* reader, char* text);
+int32_t HandleCreateService(ReaderState* reader, char* text);
+int32_t HandleSubsystem(ReaderState* reader, char* text);

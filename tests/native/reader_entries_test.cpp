@@ -430,3 +430,25 @@ TEST(ReaderLists, ManyInstallationsKeepTheirSources)
     EXPECT_EQ("Msg4", TableHost.RefusalText);
     EXPECT_EQ(LogFolderInstallation - 1, LatestInstallation);
 }
+
+TEST(ReaderKeywords, KeywordsMatchInEitherCaseAndHandlersTakeTheTextAfterThem)
+{
+    // Only a subsystem whose name starts with B is taken, in its own case;
+    // another name passes over its line without touching the next one.
+    FreshRun();
+    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "SubSystem: Other", "made dir: C:\\APP\\SUB",
+                                   "subsystem: bde core", "PRODUCT: Prod", "SubSystem: X"})));
+    ASSERT_NE(nullptr, SubsystemName);
+    EXPECT_STREQ("bde core", SubsystemName);
+    EXPECT_STREQ("Prod", ProductName);
+    ASSERT_EQ(2, FolderList.Count) << "the log's folder and C:\\APP\\SUB\\";
+    EXPECT_STREQ("C:\\APP\\SUB\\", At<FolderItem>(FolderList, 1)->Path);
+
+    // A line that is the keyword alone gives an empty text; a subsystem
+    // line with nothing after its keyword is no subsystem.
+    FreshRun();
+    ASSERT_EQ(0, ReadText(LogText({LOG_HEAD, "Product: ", "SubSystem: ", "Manufacturer:"})));
+    EXPECT_STREQ("", ProductName);
+    EXPECT_EQ(nullptr, SubsystemName);
+    EXPECT_STREQ("", Manufacturer);
+}

@@ -1,5 +1,4 @@
 #include "app/command_line.h"
-#include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "tests/native/fake_system.h"
 
@@ -20,45 +19,39 @@ const std::vector<FakeEntry> Tree = {
 
 class CommandLine : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ResetRunState();
-        UseFakeSystem(Tree, "C:\\Tools");
-    }
+    void SetUp() override { UseFakeSystem(Tree, "C:\\Tools"); }
     void TearDown() override { ResetFakeSystem(); }
     // Options, then path and title; returns the path.
     std::string Parse(const char* line)
     {
-        SplitLogArgument(ParseOptions(line), CleanupStage, &arg);
+        options = ParseOptions(line);
+        SplitLogArgument(options.rest, options.cleanupStage, &arg);
         return arg.path;
     }
     std::string Title() { return arg.hasTitle ? arg.title : "(none)"; }
     LogArgument arg;
+    RunOptions options;
 };
 
 TEST_F(CommandLine, OptionsAreCaseInsensitiveExceptZ)
 {
     EXPECT_EQ("C:\\A.LOG", Parse("/a /s C:\\A.LOG"));
-    EXPECT_EQ(1, AutoMode);
-    EXPECT_EQ(1, SilentMode);
-    ResetRunState();
+    EXPECT_EQ(1, options.automatic);
+    EXPECT_EQ(1, options.silent);
     EXPECT_EQ("x", Parse("/R/U   x"));
-    EXPECT_EQ(1, RollbackMode);
-    EXPECT_EQ(1, FinalPageOnly);
-    EXPECT_EQ(0, AutoMode);
+    EXPECT_EQ(1, options.rollback);
+    EXPECT_EQ(1, options.finalPageOnly);
+    EXPECT_EQ(0, options.automatic);
 
-    ResetRunState();
     Parse("/Z C:\\A.LOG");
-    EXPECT_EQ(0, CleanupStage);
+    EXPECT_EQ(0, options.cleanupStage);
     EXPECT_EQ(1, SuppressesTempCopy("/Z C:\\A.LOG"));
-    ResetRunState();
     Parse("/z C:\\A.LOG");
-    EXPECT_EQ(1, CleanupStage);
-    EXPECT_EQ(0, RestartNeeded);
-    ResetRunState();
+    EXPECT_EQ(1, options.cleanupStage);
+    EXPECT_EQ(0, options.restartMarker);
     Parse("/z1 C:\\A.LOG");
-    EXPECT_EQ(1, CleanupStage);
-    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(1, options.cleanupStage);
+    EXPECT_EQ(1, options.restartMarker);
     EXPECT_EQ(0, SuppressesTempCopy("/A /Z"));
     EXPECT_EQ(0, SuppressesTempCopy(""));
 }
@@ -66,36 +59,30 @@ TEST_F(CommandLine, OptionsAreCaseInsensitiveExceptZ)
 TEST_F(CommandLine, ShortcutNumberSkipsToTheNextSpace)
 {
     EXPECT_EQ("C:\\A.LOG", Parse("/W12abc C:\\A.LOG"));
-    EXPECT_EQ(12, ShortcutNumber);
-    ResetRunState();
+    EXPECT_EQ(12, options.shortcutNumber);
     EXPECT_EQ("C:\\A.LOG", Parse("/W C:\\A.LOG"));
-    EXPECT_EQ(0, ShortcutNumber);
+    EXPECT_EQ(0, options.shortcutNumber);
     // The number is digits only: no sign, no blanks before it.
-    ResetRunState();
     EXPECT_EQ("C:\\A.LOG", Parse("/W-2 C:\\A.LOG"));
-    EXPECT_EQ(0, ShortcutNumber);
+    EXPECT_EQ(0, options.shortcutNumber);
     EXPECT_EQ("(none)", Title());
-    ResetRunState();
     EXPECT_EQ("2", Parse("/W 2 C:\\A.LOG"));
-    EXPECT_EQ(0, ShortcutNumber);
+    EXPECT_EQ(0, options.shortcutNumber);
     EXPECT_EQ("C:\\A.LOG", Title());
     // Digits past the ninth are dropped instead of overflowing.
-    ResetRunState();
     EXPECT_EQ("", Parse("/W99999999999999999999"));
-    EXPECT_EQ(999999999, ShortcutNumber);
+    EXPECT_EQ(999999999, options.shortcutNumber);
 }
 
 TEST_F(CommandLine, UnknownOptionEndsTheScanAndLaterOptionsAreNotRead)
 {
     EXPECT_EQ("/X", Parse("/A /X /S C:\\A.LOG"));
     EXPECT_EQ("/S C:\\A.LOG", Title());
-    EXPECT_EQ(1, AutoMode);
-    EXPECT_EQ(0, SilentMode);
-    ResetRunState();
+    EXPECT_EQ(1, options.automatic);
+    EXPECT_EQ(0, options.silent);
     EXPECT_EQ("C:\\A.LOG", Parse("C:\\A.LOG /S"));
-    EXPECT_EQ(0, SilentMode);
+    EXPECT_EQ(0, options.silent);
     EXPECT_EQ("/S", Title());
-    ResetRunState();
     EXPECT_EQ("/", Parse("/"));
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/command_line.h"
 #include "app/message_catalogue.h"
 #include "app/run_state.h"
 #include "app/shortcut_check.h"
@@ -20,7 +21,8 @@ class ShortcutCheck : public ::testing::Test
     void SetUp() override
     {
         ResetRunState();
-        ShortcutNumber = 2;
+        options = {};
+        options.shortcutNumber = 2;
         folder = ScratchFolder();
         log = folder + "\\INSTALL.LOG";
         WriteFileBytes(log, "");
@@ -99,11 +101,13 @@ class ShortcutCheck : public ::testing::Test
                 }
                 ClickButton(box, button);
             });
-            result = CheckShortcut(log.c_str());
+            lstrcpynA(options.log.path, log.c_str(), sizeof options.log.path);
+            result = CheckShortcut(&options);
         }
         return result;
     }
     std::string folder, log, keyName, started, appKey;
+    RunOptions options;
 };
 
 TEST_F(ShortcutCheck, NoRepairKeyStartsNothing)
@@ -148,7 +152,7 @@ TEST_F(ShortcutCheck, MissingKeyOrValueAsksAndNoStartsWithoutRepair)
     EXPECT_EQ(expected, caption);
     ASSERT_TRUE(Started());
     EXPECT_EQ(1, ValueCount());
-    EXPECT_EQ(0, AutoMode);
+    EXPECT_EQ(0, options.automatic);
 }
 
 TEST_F(ShortcutCheck, CancelDeletesEveryCheckValueAndTheNextStartAsksNothing)
@@ -170,12 +174,12 @@ TEST_F(ShortcutCheck, YesAsksForARepairRunAndTheProgramStartsAtItsEnd)
     ProbeLaunch();
     Entry(folder + "\\gone.dll", REG_DWORD);
     EXPECT_EQ(0, Check(IDYES));
-    EXPECT_EQ(1, AutoMode);
-    EXPECT_EQ(1, FinalPageOnly);
+    EXPECT_EQ(1, options.automatic);
+    EXPECT_EQ(1, options.finalPageOnly);
     ASSERT_NE(nullptr, RepairKey);
     Sleep(300);
     EXPECT_FALSE(FileExists(started));
-    LaunchAndCloseRepairKey();
+    LaunchAndCloseRepairKey(options.shortcutNumber);
     EXPECT_TRUE(Started());
     EXPECT_EQ(nullptr, RepairKey);
 }
@@ -195,7 +199,7 @@ TEST_F(ShortcutCheck, AProgramThatCannotStartShowsTheSystemText)
             ClickButton(box, IDOK);
         });
         HKEY key = Key();
-        LaunchShortcutTarget(key);
+        LaunchShortcutTarget(key, options.shortcutNumber);
         RegCloseKey(key);
     }
     EXPECT_EQ(missing, caption);

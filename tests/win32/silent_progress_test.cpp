@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/run_state.h"
 #include "app/startup.h"
@@ -88,7 +89,9 @@ class SilentProgress : public ::testing::Test
 
     void MakeWindow()
     {
-        ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr)));
+        RunOptions options = {};
+        options.silent = SilentMode;
+        ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
         OwnProcedure =
             (WNDPROC)SetWindowLongPtrA(MainWindow, GWLP_WNDPROC, (LONG_PTR)CountingProcedure);
     }

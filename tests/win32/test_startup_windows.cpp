@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
 #include "app/run_state.h"
@@ -47,7 +48,8 @@ protected:
 TEST_F(StartupWindows, StartupWindowTextsAndCancel)
 {
     NoBackground = 1;
-    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr)));
+    RunOptions options = {};
+    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
     ASSERT_NE(nullptr, StartupWindow);
     EXPECT_FALSE(IsWindowVisible(MainWindow));
     char before[256], after[256], caption[256];
@@ -77,8 +79,9 @@ TEST_F(StartupWindows, StartupWindowTextsAndCancel)
 TEST_F(StartupWindows, QuietRunsShowNoWindow)
 {
     NoBackground = 0;
-    SilentMode = AutoMode = 1;
-    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr)));
+    RunOptions options = {};
+    options.silent = options.automatic = 1;
+    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
     EXPECT_EQ(nullptr, StartupWindow);
     EXPECT_FALSE(IsWindowVisible(MainWindow));
     DestroyWindow(MainWindow);
@@ -89,8 +92,10 @@ TEST_F(StartupWindows, QuietRunsShowNoWindow)
 
     ResetRunState();
     NoBackground = 0;
-    CommandLineTitle = "My App";
-    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr)));
+    options = {};
+    CopyText(options.log.title, "My App", sizeof options.log.title);
+    options.log.hasTitle = 1;
+    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
     EXPECT_TRUE(IsWindowVisible(MainWindow));
     EXPECT_TRUE(IsZoomed(MainWindow));
     EXPECT_EQ("My App", Text(MainWindow));
