@@ -13,17 +13,17 @@
 #include "app/message_catalogue.h"
 #include "app/run_state.h"
 #include "engine/deferred.h"
+#include "engine/engine_messages.h"
 #include "engine/files.h"
 #include "engine/progman.h"
 #include "engine/registration.h"
 #include "engine/shared.h"
 #include "engine/registry.h"
+#include "engine/reporter.h"
 #include "engine/uninstall_plan.h"
 #include "log/items.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
-#include "ui/progress.h"
-#include "ui/resources/resource.h"
 
 enum { HeadingSize = 64 };
 
@@ -40,45 +40,48 @@ struct UninstallState {
 static void ReadHeadings(UninstallState* s)
 {
     HINSTANCE self = GetModuleHandleA(nullptr);
-    GetMessageText(self, IDS_PROGRESS_FILES, s->file, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_SYSTEM_FILES, s->systemFile, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_FOLDERS, s->folder, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_EMPTY_FOLDERS, s->emptyFolder, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_INI_FILES, s->iniFile, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_INI_ENTRIES, s->iniEntry, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_REG_VALUES, s->regKey, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_REG_RESTORE, s->regValue, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_ICONS, s->icon, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_UNREGISTER, s->unregister, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_SUBSYSTEMS, s->subsystem, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_REG_TREES, s->regTree, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_PROGRAMS, s->program, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_SERVICES, s->service, HeadingSize);
+    GetMessageText(self, MsgProgressFiles, s->file, HeadingSize);
+    GetMessageText(self, MsgProgressSystemFiles, s->systemFile, HeadingSize);
+    GetMessageText(self, MsgProgressFolders, s->folder, HeadingSize);
+    GetMessageText(self, MsgProgressEmptyFolders, s->emptyFolder, HeadingSize);
+    GetMessageText(self, MsgProgressIniFiles, s->iniFile, HeadingSize);
+    GetMessageText(self, MsgProgressIniEntries, s->iniEntry, HeadingSize);
+    GetMessageText(self, MsgProgressRegValues, s->regKey, HeadingSize);
+    GetMessageText(self, MsgProgressRegRestore, s->regValue, HeadingSize);
+    GetMessageText(self, MsgProgressIcons, s->icon, HeadingSize);
+    GetMessageText(self, MsgProgressUnregister, s->unregister, HeadingSize);
+    GetMessageText(self, MsgProgressSubsystems, s->subsystem, HeadingSize);
+    GetMessageText(self, MsgProgressRegTrees, s->regTree, HeadingSize);
+    GetMessageText(self, MsgProgressPrograms, s->program, HeadingSize);
+    GetMessageText(self, MsgProgressServices, s->service, HeadingSize);
 }
 
 // heading + item, shown as it is.
 static void ReportPlain(const char* heading, const char* item)
 {
-    snprintf(ProgressText, sizeof(ProgressText), "%s%s", heading, item);
-    ShowProgress(ProgressText);
+    char text[ReportTextSize];
+    snprintf(text, sizeof(text), "%s%s", heading, item);
+    Reporter->step(text);
 }
 
 // heading + path, shortened to the wizard's progress line.
 static void ReportFitted(const char* heading, const char* path)
 {
-    snprintf(ProgressText, sizeof(ProgressText), "%s%s", heading, path);
-    FitPathToControl(IDC_PROGRESS_TEXT, ProgressText);
-    ShowProgress(ProgressText);
+    char text[ReportTextSize];
+    snprintf(text, sizeof(text), "%s%s", heading, path);
+    Reporter->fitPath(text);
+    Reporter->step(text);
 }
 
 // heading + key, a key of more than 48 characters cut to 45 and "...".
 static void ReportRegistry(const char* heading, const char* key)
 {
+    char text[ReportTextSize];
     if (strlen(key) > 48)
-        snprintf(ProgressText, sizeof(ProgressText), "%s%.45s...", heading, key);
+        snprintf(text, sizeof(text), "%s%.45s...", heading, key);
     else
-        snprintf(ProgressText, sizeof(ProgressText), "%s%s", heading, key);
-    ShowProgress(ProgressText);
+        snprintf(text, sizeof(text), "%s%s", heading, key);
+    Reporter->step(text);
 }
 
 static bool Exists(const char* path)
@@ -149,12 +152,12 @@ static void StopServices(UninstallState* s)
         if (i < 0)
             break;
         ServiceItem* item = (ServiceItem*)ServiceList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportPlain(s->service, item->Name);
         StopAndDeleteService(item->Name);
-        PumpMessages(3500);
+        Reporter->wait(3500);
     }
 }
 
@@ -165,7 +168,7 @@ static void DeleteIniFiles(UninstallState* s)
         if (i < 0)
             break;
         IniFileItem* item = (IniFileItem*)IniFileList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportPlain(s->iniFile, item->Path);
@@ -180,7 +183,7 @@ static void RestoreIniEntries(UninstallState* s)
         if (i < 0)
             break;
         IniEntry* item = (IniEntry*)IniEntryList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation) || !Exists(item->File))
             continue;
         ReportPlain(s->iniEntry, item->File);
@@ -254,7 +257,7 @@ static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool
         if (i < 0)
             break;
         FileRecord* f = (FileRecord*)list->Items[i];
-        ProgressDone++;
+        Reporter->tick();
         FileAction action = PlanFileAction(&s->plan, f, system);
         if (action == FileSkip || BackupMissing(f, action))
             continue;
@@ -285,7 +288,7 @@ static void RemoveFolders(UninstallState* s)
         if (i < 0)
             break;
         FolderItem* item = (FolderItem*)FolderList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         int32_t whole = PlanRemovesWholeFolder(&s->plan, item) ? 1 : 0;
@@ -331,7 +334,7 @@ static void RestoreRegistryValues(UninstallState* s)
         if (i < 0)
             break;
         RegRestoreItem* item = (RegRestoreItem*)RegRestoreList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportRegistry(s->regValue, item->Key);
@@ -354,7 +357,7 @@ static void DeleteRegistryValues(UninstallState* s)
         if (i < 0)
             break;
         RegValueItem* item = (RegValueItem*)RegValueList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportRegistry(s->regKey, item->Key);
@@ -369,7 +372,7 @@ static void DeleteRegistryTrees(UninstallState* s)
         if (i < 0)
             break;
         RegTreeItem* item = (RegTreeItem*)RegTreeList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportRegistry(s->regTree, item->Key);
@@ -385,7 +388,7 @@ static void DeleteIcons(UninstallState* s)
         if (i < 0)
             break;
         IconItem* item = (IconItem*)IconList.Items[i];
-        ProgressDone++;
+        Reporter->tick();
         if (!PlanTakesIcon(&s->plan, item))
             continue;
         if (!opened) {
@@ -450,11 +453,10 @@ void RunUninstall(const char* logPath)
     MakeUninstallPlan(&s.plan, &in);
     NameRepairKey(logPath, s.repairKey, sizeof(s.repairKey));
     ReadHeadings(&s);
-    ProgressDone = 0;
-    ProgressTotal = PlanProgressTotal();
+    Reporter->startTicks(PlanProgressTotal());
 
-    if (!WorkStarted) {
-        BeginWorkView(IDS_WORKING_UNINSTALL);
+    if (!Reporter->working()) {
+        Reporter->beginWork(MsgWorkingUninstall);
         RunExternalPrograms(&s);
     }
     if (PlanPhaseRuns(&s.plan, PhaseRestoreDeleted, Cancelled))
