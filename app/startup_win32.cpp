@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
 #include "app/run_state.h"
+#include "engine/deferred.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
 #include "platform/libraries.h"
@@ -63,31 +64,7 @@ void UseDefaultLogIfPresent(char* line)
 
 void ScheduleDeleteAtRestart(const char* path)
 {
-    if (PlatformKind != Platform95) {
-        MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        return;
-    }
-    // The 95 family has no pending-rename list: WININIT.INI "[rename]" lines
-    // with the target NUL delete the file when the system starts.
-    char wininit[256 + 16];
-    GetWindowsDirectoryA(wininit, 256);
-    wininit[255] = 0;
-    if (!EndsWithBackslash(wininit))
-        lstrcatA(wininit, "\\");
-    lstrcatA(wininit, "WININIT.INI");
-    char line[300];
-    HFILE file = _lopen(wininit, OF_WRITE);
-    if (file == HFILE_ERROR) {
-        file = _lcreat(wininit, 0);
-        if (file == HFILE_ERROR)
-            return;
-        wsprintfA(line, "[rename]\r\nNUL=%.259s\r\n", path);
-    } else {
-        _llseek(file, 0, FILE_END);
-        wsprintfA(line, "NUL=%.259s\r\n", path);
-    }
-    _lwrite(file, line, (UINT)lstrlenA(line));
-    _lclose(file);
+    DeleteAtRestart(path);
 }
 
 // The copy in the temporary directory is what removes the program file at
@@ -144,9 +121,8 @@ void ReadColourSettings()
     static const char* const endKeys[3] = {"End Red", "End Green", "End Blue"};
     static const int32_t startDefaults[3] = {0, 0, 255};
     for (int i = 0; i < 3; i++) {
-        int32_t start =
-            (int32_t)GetPrivateProfileIntA("Settings", startKeys[i], startDefaults[i],
-                                           SettingsIniPath);
+        int32_t start = (int32_t)GetPrivateProfileIntA("Settings", startKeys[i], startDefaults[i],
+                                                       SettingsIniPath);
         int32_t end = (int32_t)GetPrivateProfileIntA("Settings", endKeys[i], 0, SettingsIniPath);
         GradientStart[i] = start;
         GradientDelta[i] = ClampToInt32((int64_t)end - start);
@@ -169,8 +145,8 @@ void ReadProgramFilesDir()
         return;
     DWORD size = sizeof ProgramFilesDir;
     DWORD type = 0;
-    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, (BYTE*)ProgramFilesDir,
-                         &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, (BYTE*)ProgramFilesDir, &size) !=
+            ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ)) {
         ProgramFilesDir[0] = 0;
     } else {

@@ -1,5 +1,6 @@
-// Deleting and replacing files now, or at the next restart when they are in
-// use: MoveFileEx delays on the NT family, WININIT.INI on the 95 family.
+// Deleting files now, or at the next restart when they are in use, and every
+// operation left to the restart: MoveFileEx delays on the NT family,
+// WININIT.INI on the 95 family. Nothing else writes WININIT.INI.
 #pragma once
 #include <cstdint>
 
@@ -11,9 +12,15 @@ int32_t DeleteFileOrDefer(const char* path);
 // that is neither read-only nor in use goes at the first try, and then its
 // attributes are never touched: one call to the system instead of three.
 int32_t ClearAndDeleteOrDefer(const char* path);
-// Puts backup in place of target, now or at the next restart.
-void RestoreFileOrDefer(const char* backup, const char* target);
 // Fills out (260 bytes) with the next free "~KTU%04x.TMP" in target's folder.
 void MakeTempName(const char* target, char* out);
+// target is exchanged for temp (in its folder) at the next restart; sets
+// RestartNeeded.
+void ReplaceAtRestart(const char* target, const char* temp);
+// The file goes at the next restart: a pending delete on the NT family, a
+// "NUL=" line of WININIT.INI on the 95 family (path written as given).
+void DeleteAtRestart(const char* path);
 // Appends "NUL=<path>" to WININIT.INI, creating it with its [rename] line.
-void AppendWininitDeletion(const char* shortPath);
+void AppendWininitDeletion(const char* path);
+// Adds "<target>=<source>" to WININIT.INI's [rename] section.
+void AppendWininitRename(const char* target, const char* source);

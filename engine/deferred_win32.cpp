@@ -9,7 +9,6 @@
 #include "engine/engine_env.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
-#include "engine/files.h"
 
 uint16_t TempNameCounter;
 
@@ -38,16 +37,25 @@ int32_t ClearAndDeleteOrDefer(const char* path)
     return DeleteFileOrDefer(path);
 }
 
-void AppendWininitDeletion(const char* shortPath)
+// The 95 family has no pending-rename list: the lines of WININIT.INI's
+// "[rename]" section are carried out when the system starts.
+static bool WininitPath(char* out)
+{
+    UINT n = GetWindowsDirectoryA(out, 256);
+    if (n == 0 || n >= 256)
+        return false;
+    if (!EndsWithBackslash(out))
+        lstrcatA(out, "\\");
+    lstrcatA(out, "WININIT.INI");
+    return true;
+}
+
+void AppendWininitDeletion(const char* path)
 {
     char wininit[MAX_PATH];
     char line[MAX_PATH + 8];
-    UINT n = GetWindowsDirectoryA(wininit, 256);
-    if (n == 0 || n >= 256)
+    if (!WininitPath(wininit))
         return;
-    if (!EndsWithBackslash(wininit))
-        lstrcatA(wininit, "\\");
-    lstrcatA(wininit, "WININIT.INI");
     HFILE file = _lopen(wininit, OF_WRITE);
     if (file == HFILE_ERROR) {
         file = _lcreat(wininit, 0);
@@ -57,10 +65,23 @@ void AppendWininitDeletion(const char* shortPath)
     } else {
         _llseek(file, 0, 2);
     }
-    int len = snprintf(line, sizeof(line), "NUL=%s\r\n", shortPath);
+    int len = snprintf(line, sizeof(line), "NUL=%s\r\n", path);
     if (len > 0 && len < (int)sizeof(line))
         _lwrite(file, line, (UINT)len);
     _lclose(file);
+}
+
+void AppendWininitRename(const char* target, const char* source)
+{
+    WritePrivateProfileStringA("rename", target, source, "WININIT.INI");
+}
+
+void DeleteAtRestart(const char* path)
+{
+    if (PlatformKind == Platform95)
+        AppendWininitDeletion(path);
+    else
+        MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 int32_t DeleteFileOrDefer(const char* path)
@@ -79,14 +100,15 @@ int32_t DeleteFileOrDefer(const char* path)
     if (own)
         return 1;
     RestartNeeded = 1;
-    if (PlatformKind == Platform95) {
-        char shortPath[MAX_PATH];
-        CopyPath(shortPath, path);
-        ConvertPathNames(shortPath, ToShort);
-        AppendWininitDeletion(shortPath);
-    } else {
-        MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (PlatformKind != Platform95) {
+        DeleteAtRestart(path);
+        return 1;
     }
+    // WININIT.INI is read before long names are known: it takes 8.3 names.
+    char shortPath[MAX_PATH];
+    CopyPath(shortPath, path);
+    ConvertPathNames(shortPath, ToShort);
+    DeleteAtRestart(shortPath);
     return 1;
 }
 
@@ -106,20 +128,9 @@ void MakeTempName(const char* target, char* out)
     } while (GetFileAttributesA(out) != INVALID_FILE_ATTRIBUTES);
 }
 
-void RestoreFileOrDefer(const char* backup, const char* target)
+void ReplaceAtRestart(const char* target, const char* temp)
 {
-    char temp[MAX_PATH];
-    if (CopyFileA(backup, target, FALSE)) {
-        DeleteFileAndHelpIndex(backup);
-        return;
-    }
-    MakeTempName(target, temp);
-    if (!CopyFileA(backup, temp, FALSE)) {
-        DeleteFileAndHelpIndex(target);
-        return;
-    }
     RestartNeeded = 1;
-    DeleteFileAndHelpIndex(backup);
     char temp8[MAX_PATH];
     char target8[MAX_PATH];
     CopyPath(temp8, temp);
@@ -127,7 +138,7 @@ void RestoreFileOrDefer(const char* backup, const char* target)
     ConvertPathNames(temp8, ToShort);
     ConvertPathNames(target8, ToShort);
     if (PlatformKind == Platform95) {
-        WritePrivateProfileStringA("rename", target8, temp8, "WININIT.INI");
+        AppendWininitRename(target8, temp8);
     } else {
         MoveFileExA(target, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         MoveFileExA(temp8, target, MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -86,7 +86,7 @@ static void DeferReplacement(const char* systemIni, const char* temp)
         lstrcpynA(shortTemp, temp, sizeof(shortTemp));
         ConvertPathNames(shortIni, ToShort);
         ConvertPathNames(shortTemp, ToShort);
-        WritePrivateProfileStringA("rename", shortIni, shortTemp, "WININIT.INI");
+        AppendWininitRename(shortIni, shortTemp);
     } else {
         MoveFileExA(temp, systemIni, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     }

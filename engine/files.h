@@ -6,6 +6,8 @@
 int32_t ClearAttributes(const char* path);
 void DeleteFileAndHelpIndex(const char* path);
 // 1, or 0 when a wildcard removal was refused.
+// Puts backup in place of target, now or at the next restart.
+void RestoreFileOrDefer(const char* backup, const char* target);
 int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore);
 int32_t RemoveEmptyDirectory(const char* path);
 // RemoveDirectoryA for a folder the shell may be reading just then: while the

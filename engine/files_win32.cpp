@@ -121,6 +121,22 @@ void DeleteFileAndHelpIndex(const char* path)
     }
 }
 
+void RestoreFileOrDefer(const char* backup, const char* target)
+{
+    char temp[MAX_PATH];
+    if (CopyFileA(backup, target, FALSE)) {
+        DeleteFileAndHelpIndex(backup);
+        return;
+    }
+    MakeTempName(target, temp);
+    if (!CopyFileA(backup, temp, FALSE)) {
+        DeleteFileAndHelpIndex(target);
+        return;
+    }
+    DeleteFileAndHelpIndex(backup);
+    ReplaceAtRestart(target, temp);
+}
+
 int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore)
 {
     if (!HasWildcard(path)) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/run_state.h"
+#include "engine/uninstall_plan.h"
 #include "log/items.h"
 #include "log/pool.h"
 
@@ -224,6 +225,9 @@ int32_t DeleteMatchingItems(const IconItem* item, ProgmanSender send)
 
 int32_t IconEntryTakesPart(const IconItem* item, uint16_t threshold)
 {
-    int32_t chosen = UninstallMode == ModeAutomatic || item->Selected;
-    return chosen && (!RollbackMode || item->Installation == threshold);
+    UninstallPlan plan = {};
+    plan.automatic = UninstallMode == ModeAutomatic;
+    plan.rollback = RollbackMode;
+    plan.threshold = threshold;
+    return PlanTakesIcon(&plan, item) ? 1 : 0;
 }

@@ -1,7 +1,7 @@
 #include "engine/progman_win32.h"
 
 #include "log/items.h"
-#include "ui/progress.h"
+#include "engine/reporter.h"
 
 DWORD DdeInstance;
 HCONV ProgmanConversation;
@@ -28,7 +28,7 @@ static HDDEDATA CALLBACK ProgmanCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, 
 static void DropLateAcknowledgement()
 {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, LateAcknowledgementWait, QS_POSTMESSAGE);
-    PumpMessages(0);
+    Reporter->wait(0);
 }
 
 // Requests item and returns its data handle, or none. The caller frees it.
@@ -127,7 +127,7 @@ void CloseProgramManager()
         return;
     if (ProgmanConversation)
         DdeDisconnect(ProgmanConversation);
-    ShowProgress(nullptr);
+    Reporter->step(nullptr);
     if (DdeInstance)
         DdeUninitialize(DdeInstance);
     ProgmanConversation = nullptr;

@@ -4,10 +4,9 @@
 #include <cstdio>
 
 #include "engine/engine_env.h"
+#include "engine/reporter.h"
 #include "platform/libraries.h"
 #include "platform/procedure.h"
-#include "ui/progress.h"
-#include "ui/resources/resource.h"
 
 enum { CommandSize = 512 };
 
@@ -116,11 +115,12 @@ void SelfRegister(const char* heading, const char* path, int32_t register_)
     char command[CommandSize];
     DWORD saved = GetCurrentDirectoryA(sizeof(savedDirectory), savedDirectory);
 
-    lstrcpynA(ProgressText, heading, sizeof(ProgressText));
-    int used = lstrlenA(ProgressText);
-    lstrcpynA(ProgressText + used, path, (int)sizeof(ProgressText) - used);
-    FitPathToControl(IDC_PROGRESS_TEXT, ProgressText);
-    ShowProgress(ProgressText);
+    char text[ReportTextSize];
+    lstrcpynA(text, heading, sizeof(text));
+    int used = lstrlenA(text);
+    lstrcpynA(text + used, path, (int)sizeof(text) - used);
+    Reporter->fitPath(text);
+    Reporter->step(text);
 
     // A server may look for files beside itself: its folder is made current.
     lstrcpynA(folder, path, sizeof(folder));

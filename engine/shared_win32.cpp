@@ -6,18 +6,13 @@
 #include "app/run_state.h"
 #include "engine/counters.h"
 #include "engine/registry.h"
-#include "ui/progress.h"
-#include "ui/questions.h"
-#include "ui/questions_env.h"
-#include "ui/resources/resource.h"
-#include "ui/text_format.h"
-#include "ui/windows_win32.h"
+#include "engine/reporter.h"
 
 static const char SharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 static const char BdeKey[] = "Software\\Borland\\Database Engine";
 static const char BdeWindowsKey[] = "Software\\Borland\\BLW32";
 static const char BorlandKey[] = "Software\\Borland";
-enum { CounterDataSize = 256, MessageSize = 256, RootLocalMachine = 2 };
+enum { CounterDataSize = 256, RootLocalMachine = 2 };
 
 // Reads a counter value in one of its accepted forms; 1 with *count set.
 static int32_t QueryCounter(HKEY key, const char* name, int32_t* count)
@@ -48,13 +43,7 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
             RegSetValueExA(key, path, 0, REG_DWORD, (const BYTE*)&value, sizeof(value));
             result = SharedKeep;
         } else {
-            char question[MessageSize];
-            char end[MessageSize];
-            GetMessageText(AppInstance, IDS_SHARED_QUESTION, question, sizeof(question));
-            GetMessageText(AppInstance, IDS_SHARED_QUESTION_END, end, sizeof(end));
-            int32_t len = FormatWithText(ProgressText, sizeof(ProgressText), question, path);
-            lstrcpynA(ProgressText + len, end, (int)sizeof(ProgressText) - len);
-            result = AskSharedQuestion() ? SharedRemove : SharedKeep;
+            result = Reporter->askSharedFile(path) ? SharedRemove : SharedKeep;
             // A kept file no longer has a counter either: nothing counts it.
             RegDeleteValueA(key, path);
         }
@@ -67,21 +56,13 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
 // engine in place while its server runs (see ReleaseBde).
 static int32_t WaitForServerClosed(int32_t* serverRunning)
 {
-    char text[MessageSize];
-    char caption[MessageSize];
     *serverRunning = 0;
     while (FindWindowA("IB_Server", nullptr)) {
         if (SilentMode) {
             *serverRunning = 1;
             return 0;
         }
-        GetMessageText(AppInstance, IDS_STOP_DATABASE_SERVER, text, sizeof(text));
-        GetMessageText(AppInstance, IDS_CAPTION, caption, sizeof(caption));
-        if (WorkStarted && WizardWindow)
-            KillTimer(WizardWindow, AnimationTimerId);
-        int answer = MessageBoxA(WizardWindow, text, caption, MB_ABORTRETRYIGNORE);
-        if (WorkStarted && WizardWindow)
-            SetTimer(WizardWindow, AnimationTimerId, 150, nullptr);
+        int32_t answer = Reporter->askServerRunning();
         if (answer == IDABORT)
             return 1;
         if (answer != IDRETRY)

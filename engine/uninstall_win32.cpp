@@ -13,82 +13,75 @@
 #include "app/message_catalogue.h"
 #include "app/run_state.h"
 #include "engine/deferred.h"
+#include "engine/engine_messages.h"
 #include "engine/files.h"
 #include "engine/progman.h"
 #include "engine/registration.h"
 #include "engine/shared.h"
 #include "engine/registry.h"
+#include "engine/reporter.h"
+#include "engine/uninstall_plan.h"
 #include "log/items.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
-#include "ui/progress.h"
-#include "ui/resources/resource.h"
 
 enum { HeadingSize = 64 };
 
 // Driver state for one run.
 struct UninstallState {
-    uint16_t threshold;
-    int32_t wholeProduct; // the condition W: the whole product goes
-    char repairKey[400];  // the repair key's name; empty when it cannot be named
-    char file[HeadingSize], systemFile[HeadingSize], folder[HeadingSize],
-        emptyFolder[HeadingSize], iniFile[HeadingSize], iniEntry[HeadingSize],
-        regKey[HeadingSize], regValue[HeadingSize], icon[HeadingSize], unregister[HeadingSize],
-        subsystem[HeadingSize], regTree[HeadingSize], program[HeadingSize], service[HeadingSize];
+    UninstallPlan plan;
+    char repairKey[400]; // the repair key's name; empty when it cannot be named
+    char file[HeadingSize], systemFile[HeadingSize], folder[HeadingSize], emptyFolder[HeadingSize],
+        iniFile[HeadingSize], iniEntry[HeadingSize], regKey[HeadingSize], regValue[HeadingSize],
+        icon[HeadingSize], unregister[HeadingSize], subsystem[HeadingSize], regTree[HeadingSize],
+        program[HeadingSize], service[HeadingSize];
 };
-
-static bool Automatic()
-{
-    return UninstallMode == ModeAutomatic;
-}
-
-static bool Chosen(int32_t selected)
-{
-    return Automatic() || selected;
-}
 
 static void ReadHeadings(UninstallState* s)
 {
     HINSTANCE self = GetModuleHandleA(nullptr);
-    GetMessageText(self, IDS_PROGRESS_FILES, s->file, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_SYSTEM_FILES, s->systemFile, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_FOLDERS, s->folder, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_EMPTY_FOLDERS, s->emptyFolder, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_INI_FILES, s->iniFile, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_INI_ENTRIES, s->iniEntry, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_REG_VALUES, s->regKey, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_REG_RESTORE, s->regValue, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_ICONS, s->icon, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_UNREGISTER, s->unregister, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_SUBSYSTEMS, s->subsystem, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_REG_TREES, s->regTree, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_PROGRAMS, s->program, HeadingSize);
-    GetMessageText(self, IDS_PROGRESS_SERVICES, s->service, HeadingSize);
+    GetMessageText(self, MsgProgressFiles, s->file, HeadingSize);
+    GetMessageText(self, MsgProgressSystemFiles, s->systemFile, HeadingSize);
+    GetMessageText(self, MsgProgressFolders, s->folder, HeadingSize);
+    GetMessageText(self, MsgProgressEmptyFolders, s->emptyFolder, HeadingSize);
+    GetMessageText(self, MsgProgressIniFiles, s->iniFile, HeadingSize);
+    GetMessageText(self, MsgProgressIniEntries, s->iniEntry, HeadingSize);
+    GetMessageText(self, MsgProgressRegValues, s->regKey, HeadingSize);
+    GetMessageText(self, MsgProgressRegRestore, s->regValue, HeadingSize);
+    GetMessageText(self, MsgProgressIcons, s->icon, HeadingSize);
+    GetMessageText(self, MsgProgressUnregister, s->unregister, HeadingSize);
+    GetMessageText(self, MsgProgressSubsystems, s->subsystem, HeadingSize);
+    GetMessageText(self, MsgProgressRegTrees, s->regTree, HeadingSize);
+    GetMessageText(self, MsgProgressPrograms, s->program, HeadingSize);
+    GetMessageText(self, MsgProgressServices, s->service, HeadingSize);
 }
 
 // heading + item, shown as it is.
 static void ReportPlain(const char* heading, const char* item)
 {
-    snprintf(ProgressText, sizeof(ProgressText), "%s%s", heading, item);
-    ShowProgress(ProgressText);
+    char text[ReportTextSize];
+    snprintf(text, sizeof(text), "%s%s", heading, item);
+    Reporter->step(text);
 }
 
 // heading + path, shortened to the wizard's progress line.
 static void ReportFitted(const char* heading, const char* path)
 {
-    snprintf(ProgressText, sizeof(ProgressText), "%s%s", heading, path);
-    FitPathToControl(IDC_PROGRESS_TEXT, ProgressText);
-    ShowProgress(ProgressText);
+    char text[ReportTextSize];
+    snprintf(text, sizeof(text), "%s%s", heading, path);
+    Reporter->fitPath(text);
+    Reporter->step(text);
 }
 
 // heading + key, a key of more than 48 characters cut to 45 and "...".
 static void ReportRegistry(const char* heading, const char* key)
 {
+    char text[ReportTextSize];
     if (strlen(key) > 48)
-        snprintf(ProgressText, sizeof(ProgressText), "%s%.45s...", heading, key);
+        snprintf(text, sizeof(text), "%s%.45s...", heading, key);
     else
-        snprintf(ProgressText, sizeof(ProgressText), "%s%s", heading, key);
-    ShowProgress(ProgressText);
+        snprintf(text, sizeof(text), "%s%s", heading, key);
+    Reporter->step(text);
 }
 
 static bool Exists(const char* path)
@@ -96,65 +89,87 @@ static bool Exists(const char* path)
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+static bool ExistsFor(const char* path, void*)
+{
+    return Exists(path);
+}
+
 // Phase 0: the command is split where its longest existing prefix ends.
 static void RunExternalPrograms(UninstallState* s)
 {
-    for (int32_t i = 0; i < ExecuteList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhasePrograms, ExecuteList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         ExecuteItem* item = (ExecuteItem*)ExecuteList.Items[i];
-        if (!Chosen(item->Selected) || item->Installation < s->threshold)
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         if (FindCharMb(item->Command, '\\'))
             ConvertPathNames(item->Command, ToShort);
         ReportPlain(s->program, item->Name[0] ? item->Name : item->Command);
         char program[sizeof(item->Command)];
         char arguments[sizeof(item->Command)];
-        CopyText(program, item->Command, sizeof(program));
-        CopyText(arguments, Automatic() ? "Automatic" : "Custom", sizeof(arguments));
-        size_t len = strlen(program);
-        for (size_t p = len; p > 0; p--) {
-            char held = program[p];
-            if (held != ' ' && held != 0)
-                continue;
-            program[p] = 0;
-            if (Exists(program)) {
-                if (held == ' ')
-                    CopyText(arguments, program + p + 1, sizeof(arguments));
-                break;
-            }
-            program[p] = held;
-        }
+        PlanSplitCommand(&s->plan, item->Command, ExistsFor, nullptr, program, arguments,
+                         sizeof(program));
         RunAndWait(program, arguments);
     }
 }
 
+// Phases 1 and 6: a roll-back puts the backups of its installation back.
+static void RestoreBackup(UninstallState* s, const char* path, const char* backup,
+                          uint16_t installation)
+{
+    if (PlanRestoresBackup(&s->plan, installation) && Exists(backup))
+        RemoveOrRestoreFile(path, backup, 1);
+}
+
 static void RestoreDeletedFiles(UninstallState* s)
 {
-    for (int32_t i = 0; i < DeletedFileList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseRestoreDeleted, DeletedFileList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         DeletedFile* item = (DeletedFile*)DeletedFileList.Items[i];
-        if (item->Installation >= s->threshold && Exists(item->BackupPath))
-            RemoveOrRestoreFile(item->Path, item->BackupPath, 1);
+        RestoreBackup(s, item->Path, item->BackupPath, item->Installation);
+    }
+}
+
+static void RestoreEditedFiles(UninstallState* s)
+{
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseRestoreEdited, EditedFileList.Count, step, Cancelled);
+        if (i < 0)
+            break;
+        EditedFile* item = (EditedFile*)EditedFileList.Items[i];
+        RestoreBackup(s, item->Path, item->BackupPath, item->Installation);
     }
 }
 
 static void StopServices(UninstallState* s)
 {
-    for (int32_t i = 0; i < ServiceList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseServices, ServiceList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         ServiceItem* item = (ServiceItem*)ServiceList.Items[i];
-        ProgressDone++;
-        if (!Chosen(item->Selected) || item->Installation < s->threshold)
+        Reporter->tick();
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportPlain(s->service, item->Name);
         StopAndDeleteService(item->Name);
-        PumpMessages(3500);
+        Reporter->wait(3500);
     }
 }
 
 static void DeleteIniFiles(UninstallState* s)
 {
-    for (int32_t i = 0; i < IniFileList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseIniFiles, IniFileList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         IniFileItem* item = (IniFileItem*)IniFileList.Items[i];
-        ProgressDone++;
-        if (!Chosen(item->Selected) || item->Installation < s->threshold)
+        Reporter->tick();
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportPlain(s->iniFile, item->Path);
         ClearAndDeleteOrDefer(item->Path);
@@ -163,82 +178,40 @@ static void DeleteIniFiles(UninstallState* s)
 
 static void RestoreIniEntries(UninstallState* s)
 {
-    for (int32_t i = 0; i < IniEntryList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseIniEntries, IniEntryList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         IniEntry* item = (IniEntry*)IniEntryList.Items[i];
-        ProgressDone++;
-        if (!Chosen(item->Selected) || item->Installation < s->threshold || !Exists(item->File))
+        Reporter->tick();
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation) || !Exists(item->File))
             continue;
         ReportPlain(s->iniEntry, item->File);
-        const char* value = RollbackMode ? item->LatestOldValue : item->OldValue;
+        const char* value =
+            PlanUsesLatestOldValue(&s->plan) ? item->LatestOldValue : item->OldValue;
         WritePrivateProfileStringA(item->Section, item->Key, value[0] ? value : nullptr,
                                    item->File);
     }
 }
 
-static void RestoreEditedFiles(UninstallState* s)
+// Phases 7 and 8: shared counters are settled before any file goes.
+static void ReleaseCounters(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
-    for (int32_t i = 0; i < EditedFileList.Count; i++) {
-        EditedFile* item = (EditedFile*)EditedFileList.Items[i];
-        if (item->Installation >= s->threshold && Exists(item->BackupPath))
-            RemoveOrRestoreFile(item->Path, item->BackupPath, 1);
-    }
-}
-
-// A file whose counter stays above zero is kept: its path is cleared so that
-// the file phases pass it over, unless a roll-back still restores its backup.
-static void KeepFile(UninstallState* s, FileRecord* f)
-{
-    if (RollbackMode && f->BackupInstallation == s->threshold && f->BackupPath[0])
-        return;
-    f->Path[0] = 0;
-}
-
-static void UnregisterAndRemoveDevice(UninstallState* s, FileRecord* f)
-{
-    if (f->RegisterInstallation >= s->threshold)
-        SelfRegister(s->unregister, f->Path, 0);
-    if (f->DeviceInstallation >= s->threshold)
-        RemoveDeviceLine(f->Path);
-}
-
-static void ReleaseFileCounters(UninstallState* s)
-{
-    for (int32_t i = FileList.Count - 1; i >= 0; i--) {
-        FileRecord* f = (FileRecord*)FileList.Items[i];
-        bool takesPart = (Automatic() && (f->NewFile || RollbackMode)) || f->Selected;
-        if (!takesPart || f->LastInstallation < s->threshold)
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(phase, list->Count, step, Cancelled);
+        if (i < 0)
+            break;
+        FileRecord* f = (FileRecord*)list->Items[i];
+        CounterStep counter = PlanCounterStep(&s->plan, f, system);
+        if (counter == CounterSkip)
             continue;
-        int32_t r = f->CountedInstallation >= s->threshold
-                        ? ReleaseSharedFile(f->Path, f->CountedCopies)
-                        : 0;
-        if (r == 1) {
-            KeepFile(s, f);
-        } else if ((f->BackupInstallation == f->LastInstallation && !f->BackupPath[0]) ||
-                   !RollbackMode) {
-            UnregisterAndRemoveDevice(s, f);
-        }
-    }
-}
-
-static void ReleaseSystemFileCounters(UninstallState* s)
-{
-    for (int32_t i = SystemFileList.Count - 1; i >= 0; i--) {
-        FileRecord* f = (FileRecord*)SystemFileList.Items[i];
-        if (f->LastInstallation < s->threshold)
+        int32_t r = counter == CounterRelease ? ReleaseSharedFile(f->Path, f->CountedCopies) : 0;
+        if (!PlanAfterCounter(&s->plan, f, system, r))
             continue;
-        if (f->Selected || NewShell) {
-            int32_t r = f->CountedInstallation >= s->threshold
-                            ? ReleaseSharedFile(f->Path, f->CountedCopies)
-                            : 0;
-            if (r == 1)
-                KeepFile(s, f);
-            else if (r == 2)
-                f->Selected = 1;
-        }
-        if (f->Selected && f->Path[0] &&
-            ((f->BackupInstallation == f->LastInstallation && !f->BackupPath[0]) ||
-             !RollbackMode))
-            UnregisterAndRemoveDevice(s, f);
+        if (PlanUnregisters(&s->plan, f))
+            SelfRegister(s->unregister, f->Path, 0);
+        if (PlanRemovesDevice(&s->plan, f))
+            RemoveDeviceLine(f->Path);
     }
 }
 
@@ -271,74 +244,54 @@ static void RemoveEmptiedShortcutFolder(const char* path)
 
 // A roll-back puts the backup in place of the file. Without the backup the
 // installed file stays: deleting it first would leave nothing at all.
-static bool BackupMissing(const FileRecord* f, int32_t restore)
+static bool BackupMissing(const FileRecord* f, FileAction action)
 {
-    return restore && f->BackupPath[0] && !Exists(f->BackupPath);
+    return action == FileRestore && f->BackupPath[0] && !Exists(f->BackupPath);
 }
 
-static void DeleteFiles(UninstallState* s)
+// Phases 9 and 10.
+static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
-    for (int32_t i = 0; i < FileList.Count && !Cancelled; i++) {
-        FileRecord* f = (FileRecord*)FileList.Items[i];
-        ProgressDone++;
-        bool restoreChoice =
-            RollbackMode && f->BackupPath[0] && f->BackupInstallation == s->threshold;
-        bool chosen = (Automatic() && (f->NewFile || restoreChoice)) || f->Selected;
-        if (!f->Path[0] || !chosen || f->LastInstallation < s->threshold)
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(phase, list->Count, step, Cancelled);
+        if (i < 0)
+            break;
+        FileRecord* f = (FileRecord*)list->Items[i];
+        Reporter->tick();
+        FileAction action = PlanFileAction(&s->plan, f, system);
+        if (action == FileSkip || BackupMissing(f, action))
             continue;
-        int32_t restore = f->BackupInstallation == s->threshold && RollbackMode ? 1 : 0;
-        if (BackupMissing(f, restore))
+        if (!RemoveOrRestoreFile(f->Path, f->BackupPath, action == FileRestore ? 1 : 0))
             continue;
-        if (RemoveOrRestoreFile(f->Path, f->BackupPath, restore)) {
-            ReportFitted(s->file, f->Path);
+        ReportFitted(system ? s->systemFile : s->file, f->Path);
+        if (!system)
             RemoveEmptiedShortcutFolder(f->Path);
-        }
     }
 }
 
-static void DeleteSystemFiles(UninstallState* s)
+static void RegisterRestoredFiles(UninstallState* s, ItemList* list, bool system)
 {
-    for (int32_t i = 0; i < SystemFileList.Count && !Cancelled; i++) {
-        FileRecord* f = (FileRecord*)SystemFileList.Items[i];
-        ProgressDone++;
-        bool restoreChoice =
-            RollbackMode && f->BackupPath[0] && f->BackupInstallation == s->threshold;
-        if (!f->Path[0] || !(f->Selected || restoreChoice) || f->LastInstallation < s->threshold)
-            continue;
-        int32_t restore = f->BackupInstallation == s->threshold && RollbackMode ? 1 : 0;
-        if (BackupMissing(f, restore))
-            continue;
-        if (RemoveOrRestoreFile(f->Path, f->BackupPath, restore))
-            ReportFitted(s->systemFile, f->Path);
-    }
-}
-
-static void RegisterRestoredFiles(UninstallState* s)
-{
-    for (int32_t i = 0; i < FileList.Count && !Cancelled; i++) {
-        FileRecord* f = (FileRecord*)FileList.Items[i];
-        bool chosen = (Automatic() && (f->NewFile || f->BackupPath[0])) || f->Selected;
-        if (f->Path[0] && chosen && f->LastInstallation >= s->threshold && f->BackupPath[0] &&
-            f->BackupInstallation == s->threshold && f->RegisterInstallation >= s->threshold)
-            SelfRegister(s->unregister, f->Path, 1);
-    }
-    for (int32_t i = 0; i < SystemFileList.Count && !Cancelled; i++) {
-        FileRecord* f = (FileRecord*)SystemFileList.Items[i];
-        if (f->Path[0] && (f->Selected || f->BackupPath[0]) &&
-            f->LastInstallation >= s->threshold && f->BackupPath[0] &&
-            f->BackupInstallation == s->threshold && f->RegisterInstallation >= s->threshold)
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseReregister, list->Count, step, Cancelled);
+        if (i < 0)
+            break;
+        FileRecord* f = (FileRecord*)list->Items[i];
+        if (PlanReregisters(&s->plan, f, system))
             SelfRegister(s->unregister, f->Path, 1);
     }
 }
 
 static void RemoveFolders(UninstallState* s)
 {
-    for (int32_t i = 0; i < FolderList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseFolders, FolderList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         FolderItem* item = (FolderItem*)FolderList.Items[i];
-        ProgressDone++;
-        if (!Chosen(item->Selected) || item->Installation < s->threshold)
+        Reporter->tick();
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
-        int32_t whole = UninstallMode == ModeCustom || item->TreeInstallation >= s->threshold;
+        int32_t whole = PlanRemovesWholeFolder(&s->plan, item) ? 1 : 0;
         if (EndsWithBackslash(item->Path))
             item->Path[strlen(item->Path) - 1] = 0;
         ReportFitted(whole ? s->folder : s->emptyFolder, item->Path);
@@ -347,9 +300,12 @@ static void RemoveFolders(UninstallState* s)
     // A folder listed before a tree inside it stayed because the tree's files
     // were still there when its turn came; now that they are gone, take the
     // folders that have become empty (nothing that holds a file goes).
-    for (int32_t i = 0; i < FolderList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseFolders, FolderList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         FolderItem* item = (FolderItem*)FolderList.Items[i];
-        if (Chosen(item->Selected) && item->Installation >= s->threshold)
+        if (PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             RemoveDirectoryTree(item->Path, 0);
     }
 }
@@ -373,17 +329,20 @@ static void CutLogAfterRollback(const char* logPath)
 
 static void RestoreRegistryValues(UninstallState* s)
 {
-    for (int32_t i = 0; i < RegRestoreList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseRegRestore, RegRestoreList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         RegRestoreItem* item = (RegRestoreItem*)RegRestoreList.Items[i];
-        ProgressDone++;
-        if (!Chosen(item->Selected) || item->Installation < s->threshold)
+        Reporter->tick();
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportRegistry(s->regValue, item->Key);
         // A working copy: the conversion happens in place, and the record's
         // single latest string must become a one-string list.
         char data[RegDataSize + 2];
         memset(data, 0, sizeof(data));
-        if (RollbackMode)
+        if (PlanUsesLatestOldValue(&s->plan))
             CopyText(data, item->LatestOldData, RegDataSize);
         else
             memcpy(data, item->OldData, RegDataSize);
@@ -393,10 +352,13 @@ static void RestoreRegistryValues(UninstallState* s)
 
 static void DeleteRegistryValues(UninstallState* s)
 {
-    for (int32_t i = RegValueList.Count - 1; i >= 0 && !Cancelled; i--) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseRegValues, RegValueList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         RegValueItem* item = (RegValueItem*)RegValueList.Items[i];
-        ProgressDone++;
-        if (!Chosen(item->Selected) || item->Installation < s->threshold)
+        Reporter->tick();
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportRegistry(s->regKey, item->Key);
         DeleteCreatedValue(item->Root, item->Key, item->Name);
@@ -405,10 +367,13 @@ static void DeleteRegistryValues(UninstallState* s)
 
 static void DeleteRegistryTrees(UninstallState* s)
 {
-    for (int32_t i = RegTreeList.Count - 1; i >= 0 && !Cancelled; i--) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseRegTrees, RegTreeList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         RegTreeItem* item = (RegTreeItem*)RegTreeList.Items[i];
-        ProgressDone++;
-        if (!Chosen(item->Selected) || item->Installation < s->threshold)
+        Reporter->tick();
+        if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportRegistry(s->regTree, item->Key);
         DeleteRegistryTree(item->Key, item->Root);
@@ -418,10 +383,13 @@ static void DeleteRegistryTrees(UninstallState* s)
 static void DeleteIcons(UninstallState* s)
 {
     bool opened = false;
-    for (int32_t i = 0; i < IconList.Count && !Cancelled; i++) {
+    for (int32_t step = 0;; step++) {
+        int32_t i = PlanEntryAt(PhaseIcons, IconList.Count, step, Cancelled);
+        if (i < 0)
+            break;
         IconItem* item = (IconItem*)IconList.Items[i];
-        ProgressDone++;
-        if (!IconEntryTakesPart(item, s->threshold))
+        Reporter->tick();
+        if (!PlanTakesIcon(&s->plan, item))
             continue;
         if (!opened) {
             OpenProgramManager();
@@ -466,8 +434,8 @@ static void NameRepairKey(const char* logPath, char* key, size_t size)
     for (char* p = longPath; *p; p = CharNextA(p))
         if (*p == '\\')
             *p = '/';
-    int n = snprintf(key, size,
-                     "Software\\Ketra Solutions\\Ketra Installation System\\Repair\\%s", longPath);
+    int n = snprintf(key, size, "Software\\Ketra Solutions\\Ketra Installation System\\Repair\\%s",
+                     longPath);
     if (n <= 0 || n >= (int)size)
         key[0] = 0;
 }
@@ -475,61 +443,56 @@ static void NameRepairKey(const char* logPath, char* key, size_t size)
 void RunUninstall(const char* logPath)
 {
     UninstallState s;
+    // A roll-back runs only in the automatic mode; later steps read the flag.
     if (UninstallMode == ModeCustom)
         RollbackMode = 0;
-    s.threshold = RollbackMode ? LatestInstallation : 1;
-    s.wholeProduct = (Automatic() && !RollbackMode) || (RollbackMode && LatestInstallationOffset == 0);
+    PlanInputs in = {UninstallMode,      RollbackMode,
+                     LatestInstallation, LatestInstallationOffset,
+                     NewShell,           SubsystemName != nullptr,
+                     SubsystemSelected,  PerUserId != nullptr};
+    MakeUninstallPlan(&s.plan, &in);
     NameRepairKey(logPath, s.repairKey, sizeof(s.repairKey));
     ReadHeadings(&s);
-    ProgressDone = 0;
-    ProgressTotal = IconList.Count + ServiceList.Count + RegRestoreList.Count + RegTreeList.Count +
-                    RegValueList.Count + IniEntryList.Count + IniFileList.Count +
-                    FolderList.Count + SystemFileList.Count + FileList.Count;
-    if (ProgressTotal == 0)
-        ProgressTotal = 1;
+    Reporter->startTicks(PlanProgressTotal());
 
-    if (!WorkStarted) {
-        BeginWorkView(IDS_WORKING_UNINSTALL);
+    if (!Reporter->working()) {
+        Reporter->beginWork(MsgWorkingUninstall);
         RunExternalPrograms(&s);
     }
-    if (RollbackMode)
+    if (PlanPhaseRuns(&s.plan, PhaseRestoreDeleted, Cancelled))
         RestoreDeletedFiles(&s);
     StopServices(&s);
-    // The engine's use count is lowered only for a product that goes: after
-    // a cancel it stays installed.
-    if (SubsystemName && (Automatic() || SubsystemSelected) && !Cancelled) {
+    if (PlanPhaseRuns(&s.plan, PhaseSubsystem, Cancelled)) {
         ReportPlain(s.subsystem, SubsystemName);
         if (ReleaseBde() != 0)
             return;
     }
     DeleteIniFiles(&s);
     RestoreIniEntries(&s);
-    // Once the user has cancelled, nothing more is changed: lowering shared
-    // counters or restoring backups for files that the cancel keeps would
-    // leave the machine inconsistent.
-    if (!Cancelled) {
-        if (RollbackMode)
-            RestoreEditedFiles(&s);
-        ReleaseFileCounters(&s);
-        ReleaseSystemFileCounters(&s);
+    if (PlanPhaseRuns(&s.plan, PhaseRestoreEdited, Cancelled))
+        RestoreEditedFiles(&s);
+    if (PlanPhaseRuns(&s.plan, PhaseFileCounters, Cancelled))
+        ReleaseCounters(&s, PhaseFileCounters, &FileList, false);
+    if (PlanPhaseRuns(&s.plan, PhaseSystemFileCounters, Cancelled))
+        ReleaseCounters(&s, PhaseSystemFileCounters, &SystemFileList, true);
+    DeleteFiles(&s, PhaseFiles, &FileList, false);
+    DeleteFiles(&s, PhaseSystemFiles, &SystemFileList, true);
+    if (PlanPhaseRuns(&s.plan, PhaseReregister, Cancelled)) {
+        RegisterRestoredFiles(&s, &FileList, false);
+        RegisterRestoredFiles(&s, &SystemFileList, true);
     }
-    DeleteFiles(&s);
-    DeleteSystemFiles(&s);
-    if (RollbackMode)
-        RegisterRestoredFiles(&s);
-    if (Automatic() && !Cancelled && !RollbackMode)
+    if (PlanPhaseRuns(&s.plan, PhaseLog, Cancelled))
         DeleteFileOrDefer(logPath);
     RemoveFolders(&s);
-    if (RollbackMode && !Cancelled)
+    if (PlanPhaseRuns(&s.plan, PhaseCutLog, Cancelled))
         CutLogAfterRollback(logPath);
     RestoreRegistryValues(&s);
     DeleteRegistryValues(&s);
     DeleteRegistryTrees(&s);
-    bool cancelledBeforeIcons = Cancelled != 0;
+    int32_t cancelledBeforeIcons = Cancelled;
     DeleteIcons(&s);
-    if (PerUserId && s.wholeProduct && !cancelledBeforeIcons)
+    if (PlanPhaseRuns(&s.plan, PhasePerUser, cancelledBeforeIcons))
         StartPerUserCleanup();
-    // The repair key of a product that a cancel leaves installed must stay.
-    if (s.wholeProduct && !Cancelled && s.repairKey[0])
+    if (PlanPhaseRuns(&s.plan, PhaseRepairKey, Cancelled) && s.repairKey[0])
         DeleteRegistryTree(s.repairKey, 2);
 }

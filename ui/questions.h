@@ -22,5 +22,11 @@ enum { QuestionYes = 1005, QuestionNo = 1006, QuestionYesToAll = 1007, QuestionN
 // 1 for Yes (remove or replace), 0 for No.
 int32_t AskSharedQuestion();
 
+// The shared-file question for path (messages 38 and 39), asked as above.
+int32_t AskSharedFile(const char* path);
+// The database server still runs: asks to stop it, with the animation paused;
+// the message box's Abort, Retry or Ignore answer.
+int32_t AskServerRunning();
+
 // Shows the installer prompt; 1 after OK (PromptPath updated), 2 after Cancel.
 int32_t AskInstallerPath();

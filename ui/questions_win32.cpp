@@ -152,6 +152,29 @@ int32_t AskSharedQuestion()
     return answer == QuestionYes ? 1 : 0;
 }
 
+int32_t AskSharedFile(const char* path)
+{
+    char question[MessageBufferSize];
+    char end[MessageBufferSize];
+    GetMessageText(AppInstance, IDS_SHARED_QUESTION, question, sizeof(question));
+    GetMessageText(AppInstance, IDS_SHARED_QUESTION_END, end, sizeof(end));
+    int32_t len = FormatWithText(ProgressText, sizeof(ProgressText), question, path);
+    lstrcpynA(ProgressText + len, end, (int)sizeof(ProgressText) - len);
+    return AskSharedQuestion();
+}
+
+int32_t AskServerRunning()
+{
+    char text[MessageBufferSize];
+    char caption[MessageBufferSize];
+    GetMessageText(AppInstance, IDS_STOP_DATABASE_SERVER, text, sizeof(text));
+    GetMessageText(AppInstance, IDS_CAPTION, caption, sizeof(caption));
+    PauseAnimation();
+    int answer = MessageBoxA(WizardWindow, text, caption, MB_ABORTRETRYIGNORE);
+    ResumeAnimation();
+    return answer;
+}
+
 int32_t AskInstallerPath()
 {
     if (SilentMode)
