@@ -372,11 +372,14 @@ static void Run(char* line)
     } else if (strcmp(c, "key") == 0 && n >= 4) {
         HWND control = Control(ParseWindow(w[1]), w[2]);
         int vk = VirtualKey(w[3]);
-        if (control && vk && PostMessageA(control, WM_KEYDOWN, vk, 1) &&
-            PostMessageA(control, WM_KEYUP, vk, 0xC0000001))
+        if (control && vk && PostMessageA(control, WM_KEYDOWN, vk, 1)) {
+            // A dialog may act on the key and close before its release is
+            // posted: the key was delivered all the same.
+            PostMessageA(control, WM_KEYUP, vk, 0xC0000001);
             Reply("OK");
-        else
+        } else {
             Reply("ERR no control");
+        }
     } else if (strcmp(c, "list") == 0 && n >= 3) {
         HWND list = Control(ParseWindow(w[1]), w[2]);
         if (!list)
