@@ -12,8 +12,9 @@ int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restor
 int32_t RemoveEmptyDirectory(const char* path);
 // RemoveDirectoryA for a folder the shell may be reading just then: while the
 // shell hears of a file or folder it reads the folder that holds it, and the
-// system refuses to remove a folder being read. Such a folder is tried once
-// more when the shell has been told everything so far.
+// system refuses to remove a folder being read. Such a folder is tried again
+// when the shell has been told everything so far, for up to three seconds
+// while the refusal is a sharing violation.
 int RemoveDirectoryAfterShell(const char* path);
 void RemoveDirectoryTree(const char* path, int32_t whole);
 

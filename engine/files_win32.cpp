@@ -170,6 +170,8 @@ int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restor
     return 1;
 }
 
+enum { ShellReadPollMs = 50, ShellReadLimitMs = 3000 };
+
 int RemoveDirectoryAfterShell(const char* path)
 {
     // Some systems remove the folder behind a link in place of the link.
@@ -182,7 +184,16 @@ int RemoveDirectoryAfterShell(const char* path)
         error == ERROR_PATH_NOT_FOUND)
         return FALSE;
     FlushShellNotifications();
-    return RemoveDirectoryA(path);
+    // The shell reads a folder a little after it hears of it, and holds it
+    // open while it does; a busy machine stretches that to a good part of a
+    // second. Only a refusal for that reason is waited out, and not for ever.
+    for (DWORD waited = 0;; waited += ShellReadPollMs) {
+        if (RemoveDirectoryA(path))
+            return TRUE;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || waited >= ShellReadLimitMs)
+            return FALSE;
+        Sleep(ShellReadPollMs);
+    }
 }
 
 int32_t RemoveEmptyDirectory(const char* path)

@@ -46,7 +46,21 @@ restart() {
   "${KETRA_WINESERVER[@]}" -k >/dev/null 2>&1 || true
   "${KETRA_WINESERVER[@]}" -w >/dev/null 2>&1 || true
   "${KETRA_WINESERVER[@]}" -p >/dev/null 2>&1
-  "${KETRA_WINE[@]}" cmd /c exit >/dev/null 2>&1 || true
+  session_ready
+}
+
+# The session takes processes once a trivial one runs to its end with the code
+# it chose; on a busy machine the first tries after a renewal may not.
+session_ready() {
+  local code
+  for _ in $(seq 30); do
+    "${KETRA_WINE[@]}" cmd /c exit 7 >/dev/null 2>&1
+    code=$?
+    [ $code = 7 ] && return 0
+    sleep 1
+  done
+  echo "wine: the renewed session runs no process (last exit code $code)" >&2
+  exit 1
 }
 
 stop() {

@@ -157,8 +157,10 @@ def restart_session():
     """A new Wine session on the same display, as a restart of the machine:
     pending file operations are carried out and the desktop comes back (a
     restart program run by a test ends the session's processes)."""
-    subprocess.run([os.path.join(SOURCE, "tools", "wine-session.sh"), "restart"],
-                   env=dict(os.environ, BUILD_DIR=BUILD), capture_output=True, timeout=120)
+    done = subprocess.run([os.path.join(SOURCE, "tools", "wine-session.sh"), "restart"],
+                          env=dict(os.environ, BUILD_DIR=BUILD), capture_output=True, timeout=300)
+    if done.returncode != 0:
+        raise RuntimeError("the Wine session was not renewed: %s" % done.stderr.decode(errors="replace"))
 
 
 def expected_report(values):

@@ -1,6 +1,8 @@
 // File and folder removal and the deferred operations, on real files.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/run_state.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
@@ -108,6 +110,41 @@ TEST_F(EngineFiles, TreeRemovalWithPatternAtEveryDepth)
     EXPECT_FALSE(PathExists(dir + "\\X.TMP"));
     EXPECT_FALSE(PathExists(dir + "\\SUB")) << "emptied subfolder goes";
     EXPECT_TRUE(PathExists(dir + "\\KEEP.TXT"));
+}
+
+// Opened the way a folder listing opens it: others may read, not delete.
+static HANDLE HoldFolder(const std::string& dir)
+{
+    return CreateFileA(dir.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+TEST_F(EngineFiles, FolderHeldBrieflyByAReaderIsRemovedOnceReleased)
+{
+    std::string dir = ScratchFolder("heldbriefly");
+    HANDLE held = HoldFolder(dir);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ASSERT_FALSE(RemoveDirectoryA(dir.c_str())) << "an open folder is refused";
+    ASSERT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    std::thread reader([held]() {
+        Sleep(300);
+        CloseHandle(held);
+    });
+    int removed = RemoveDirectoryAfterShell(dir.c_str());
+    reader.join();
+    EXPECT_TRUE(removed);
+    EXPECT_FALSE(PathExists(dir)) << "the folder goes once the reader lets go";
+}
+
+TEST_F(EngineFiles, FolderHeldOpenForGoodIsLeftAndReported)
+{
+    std::string dir = ScratchFolder("heldforgood");
+    HANDLE held = HoldFolder(dir);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_FALSE(RemoveDirectoryAfterShell(dir.c_str()));
+    EXPECT_TRUE(PathExists(dir));
+    CloseHandle(held);
+    EXPECT_TRUE(RemoveDirectoryAfterShell(dir.c_str()));
 }
 
 TEST_F(EngineFiles, ProtectedFoldersAreNeverRemoved)
