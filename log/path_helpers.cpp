@@ -9,11 +9,9 @@ void CopyText(char* to, const char* from, int32_t size)
 {
     if (size <= 0)
         return;
-    int32_t n = 0;
-    while (n < size - 1 && from[n]) {
-        to[n] = from[n];
-        n++;
-    }
+    size_t n = from ? strnlen(from, (size_t)(size - 1)) : 0;
+    if (n)
+        memmove(to, from, n);
     to[n] = 0;
 }
 
@@ -56,6 +54,21 @@ const char* FileNamePart(const char* path)
 char* FileNamePart(char* path)
 {
     return (char*)FileNamePart((const char*)path);
+}
+
+char* LastBackslash(char* path)
+{
+    char* name = FileNamePart(path);
+    return name > path ? name - 1 : nullptr;
+}
+
+int32_t HasWildcards(const char* text)
+{
+    for (const char* at = text; *at; at = NextChar(at)) {
+        if (*at == '*' || *at == '?')
+            return 1;
+    }
+    return 0;
 }
 
 int32_t EndsWithBackslash(const char* path)

@@ -90,6 +90,25 @@ TEST_F(PathHelpers, FileNamePartAndMissing)
     EXPECT_EQ(-1, PathMissing("C:\\NOPE"));
 }
 
+TEST_F(PathHelpers, BoundedCopyCutsTakesNullAndOverlaps)
+{
+    char out[6];
+    CopyText(out, "ABCDEFGH", sizeof out);
+    EXPECT_STREQ("ABCDE", out);
+    CopyText(out, nullptr, sizeof out);
+    EXPECT_STREQ("", out);
+    char shift[] = "C:\\APP\\X";
+    CopyText(shift, shift + 3, sizeof shift);
+    EXPECT_STREQ("APP\\X", shift);
+    out[0] = 'Z';
+    CopyText(out, "A", 0);
+    EXPECT_EQ('Z', out[0]);
+    char none[] = "NAME.TXT";
+    EXPECT_EQ(nullptr, LastBackslash(none));
+    char root[] = "C:\\";
+    EXPECT_EQ(root + 2, LastBackslash(root));
+}
+
 TEST_F(PathHelpers, FindCharSkipsSecondBytesOfDoubleByteCharacters)
 {
     UseDoubleByteRule();
