@@ -1,4 +1,4 @@
-#include "log/reader_host_table.h"
+#include "tests/support/reader_host_table.h"
 
 #include <cstdio>
 #include <cstring>
