@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/message_ids.h"
 #include "app/run_state.h"
 #include "log/items.h"
 #include "log/line_reader.h"
@@ -213,7 +214,7 @@ static void Refuse(const ReaderState* reader, int32_t message, int32_t caption)
 static int32_t HandleNewInstallation(ReaderState* reader, char* text)
 {
     if (LatestInstallation >= MaxInstallations) {
-        Refuse(reader, 4, 2);
+        Refuse(reader, IDS_LOG_INVALID, IDS_LOG_ERROR_CAPTION);
         return StopRefused;
     }
     LatestInstallation++;
@@ -267,7 +268,7 @@ static int32_t HandleAdminRights(ReaderState* reader, char*)
         return NextLine;
     reader->AdminChecked = 1;
     if (reader->Host->MayChangeServices && !reader->Host->MayChangeServices()) {
-        Refuse(reader, 67, 25);
+        Refuse(reader, IDS_ADMIN_REQUIRED, IDS_CAPTION);
         return StopRefused;
     }
     return NextLine;
@@ -505,7 +506,7 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
 
     reader->File = host->OpenFile ? host->OpenFile(logPath ? logPath : "") : -1;
     if (reader->File == -1) {
-        Refuse(reader, 3, 2);
+        Refuse(reader, IDS_LOG_OPEN_FAILED, IDS_LOG_ERROR_CAPTION);
         CharNextRule = savedRule;
         return 1;
     }
@@ -517,7 +518,7 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
     reader->LastReported = -1;
 
     if (ReadHeader(reader) != 0) {
-        Refuse(reader, 4, 2);
+        Refuse(reader, IDS_LOG_INVALID, IDS_LOG_ERROR_CAPTION);
         result = 1;
     } else {
         ReadNextLine(reader);
@@ -550,7 +551,7 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
         // What could not be read may hold any entry: working from the part
         // that was read would undo half an installation and lose the rest.
         if (result == 0 && LineBuffer.ReadFailed) {
-            Refuse(reader, 4, 2);
+            Refuse(reader, IDS_LOG_INVALID, IDS_LOG_ERROR_CAPTION);
             result = 1;
         }
     }
