@@ -5,7 +5,7 @@
 #include "engine/deferred.h"
 #include "engine/files.h"
 #include "log/reader.h"
-#include "test_support_win32.h"
+#include "tests/win32/test_support.h"
 
 class EngineFiles : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "log/path_helpers.h"
 #include "platform/system_rules.h"
+#include "tests/win32/test_support.h"
 #include "ui/resources/resource.h"
 
 #include <gtest/gtest.h>
@@ -27,16 +28,7 @@ protected:
             registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
         ASSERT_TRUE(registered);
     }
-    void TearDown() override
-    {
-        DestroyStartupWindow();
-        if (MainWindow)
-            DestroyWindow(MainWindow);
-        MainWindow = nullptr;
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0)
-            DispatchMessageA(&message);
-    }
+    void TearDown() override { CloseRunWindows(); }
     static std::string Text(HWND window)
     {
         char text[512] = "";
