@@ -109,8 +109,8 @@ void ConvertPathNamesBounded(char* path, int32_t size, int32_t mode)
         return; // without the short-name mark the path is long already
     if (!FindCharMb(path, '\\'))
         PrefixCurrentDirectory(path, size);
-    if (path[0] >= 'a' && path[0] <= 'z' && path[1] == ':')
-        path[0] = (char)(path[0] - 'a' + 'A');
+    if (path[1] == ':')
+        path[0] = FoldAscii(path[0]);
 
     // The root (drive, or server and share) is never converted.
     char* at = path;
