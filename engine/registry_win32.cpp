@@ -98,7 +98,8 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
             return;
         }
         probeSize = sizeof(probe);
-        LONG hasKey = RegEnumKeyExA(handle, 0, probe, &probeSize, nullptr, nullptr, nullptr, nullptr);
+        LONG hasKey =
+            RegEnumKeyExA(handle, 0, probe, &probeSize, nullptr, nullptr, nullptr, nullptr);
         RegCloseKey(handle);
         if (hasKey == ERROR_SUCCESS || hasKey == ERROR_MORE_DATA)
             return;

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 const std::vector<FakeEntry> Tree = {
     {"C:", "", 0x10},
@@ -20,8 +21,9 @@ const std::vector<FakeEntry> Tree = {
     {"C:\\Work Dir\\INSTALL.LOG", "", 0x20},
 };
 
-class PathHelpers : public ::testing::Test {
-protected:
+class PathHelpers : public ::testing::Test
+{
+  protected:
     void SetUp() override { UseFakeSystem(Tree, "C:\\Work Dir"); }
     void TearDown() override { ResetFakeSystem(); }
     std::string Convert(const char* in, int32_t mode)
@@ -113,7 +115,9 @@ TEST_F(PathHelpers, FindCharSkipsSecondBytesOfDoubleByteCharacters)
 {
     UseDoubleByteRule();
     // 0x81 0x5C is one character whose second byte is '\'; 0x95 0x7C ends in '|'.
-    const char text[] = "\x81\x5C" "a\x95\x7C" "b\\c|";
+    const char text[] = "\x81\x5C"
+                        "a\x95\x7C"
+                        "b\\c|";
     EXPECT_EQ(text + 6, FindCharMb(text, '\\'));
     EXPECT_EQ(text + 8, FindCharMb(text, '|'));
     EXPECT_EQ(nullptr, FindCharMb("\x81\x5C", '\\'));

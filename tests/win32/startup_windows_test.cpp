@@ -12,11 +12,13 @@
 #include <windows.h>
 #include <string>
 
-namespace {
+namespace
+{
 
 // The windows as start-up makes them, from this test program's resources.
-class StartupWindows : public ::testing::Test {
-protected:
+class StartupWindows : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ResetRunState();

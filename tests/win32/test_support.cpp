@@ -268,9 +268,11 @@ std::string ShortPath(const std::string& path)
 
 // The program connects its portable helpers to the system first thing in
 // WinMain; the tests do the same before any case runs.
-namespace {
-class SystemRulesEnvironment : public ::testing::Environment {
-public:
+namespace
+{
+class SystemRulesEnvironment : public ::testing::Environment
+{
+  public:
     void SetUp() override { UseSystemRules(); }
 };
 ::testing::Environment* const SystemRules =
