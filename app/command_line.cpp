@@ -31,7 +31,7 @@ static const char* SkipSpaces(const char* at)
 static const char* ReadOption(const char* at, RunOptions* options)
 {
     char letter = at[1];
-    char upper = (letter >= 'a' && letter <= 'z') ? (char)(letter - 'a' + 'A') : letter;
+    char upper = FoldAscii(letter);
     const char* next = at + 2;
     switch (upper) {
     case 'Z':

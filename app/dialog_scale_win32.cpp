@@ -61,3 +61,13 @@ void ScaleDialog(HWND dialog)
     if (DialogFont)
         EnumChildWindows(dialog, ScaleChild, 0);
 }
+
+void CentreDialog(HWND dialog)
+{
+    RECT r;
+    GetWindowRect(dialog, &r);
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    MoveWindow(dialog, (ScreenWidth - width) / 2, (ScreenHeight - height) / 2, width, height,
+               FALSE);
+}

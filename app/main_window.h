@@ -24,9 +24,10 @@ BOOL RegisterMainWindowClass(HINSTANCE instance);
 BOOL CreateMainWindows(HINSTANCE instance, const RunOptions& options);
 void DestroyStartupWindow();
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The start-up window's dialog procedure.
-INT_PTR CALLBACK ProgressDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Widens a dialog and its controls and gives them the common dialog font.
 void ScaleDialog(HWND dialog);
+// Moves a dialog to the middle of the screen without repainting it (it is
+// not shown yet when its procedure does this).
+void CentreDialog(HWND dialog);
 extern HFONT DialogFont;
 extern HFONT HeadingFont;

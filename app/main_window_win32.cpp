@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/run_state.h"
 #include "ui/resources/resource.h"
+#include "ui/startup_window.h"
 
 HWND MainWindow;
 HWND StartupWindow;

@@ -36,10 +36,10 @@ void ReadFontSettings()
         TextFontFace = (char*)PoolAlloc(256);
         CopyText(TextFontFace, face, 256);
     }
-    FontCharSet = (uint8_t)GetPrivateProfileIntA("Settings", "Font Character Set", 0,
-                                                 SettingsIniPath);
-    FontPointSize = (uint8_t)GetPrivateProfileIntA("Settings", "Font Character Size", 8,
-                                                   SettingsIniPath);
+    FontCharSet =
+        (uint8_t)GetPrivateProfileIntA("Settings", "Font Character Set", 0, SettingsIniPath);
+    FontPointSize =
+        (uint8_t)GetPrivateProfileIntA("Settings", "Font Character Size", 8, SettingsIniPath);
     HDC screen = GetDC(nullptr);
     ScreenWidth = GetDeviceCaps(screen, HORZRES);
     ScreenHeight = GetDeviceCaps(screen, VERTRES);

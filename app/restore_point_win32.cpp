@@ -55,7 +55,7 @@ void EndRestorePoint(int32_t cancelled)
     if (!RestoreLibrary)
         return;
     if (RestoreBegun && SetRestorePoint) {
-        Info.eventType = 101; // END_SYSTEM_CHANGE
+        Info.eventType = 101;                       // END_SYSTEM_CHANGE
         Info.restorePointType = cancelled ? 13 : 0; // CANCELLED_OPERATION
         Info.sequenceNumber = Status.sequenceNumber;
         SetRestorePoint(&Info, &Status);

@@ -64,7 +64,8 @@ int RunCleanupStage(const RunOptions& options);
 void DestroyWindowsAndDrain();
 // The end of every run that got past window creation; returns the exit code.
 int CloseRun(const RunOptions& options, const RunFiles& files, RunOutcome outcome);
-// Writes the embedded restart program to the Windows directory; its path is left in path (260 bytes).
+// Writes the embedded restart program to the Windows directory; its path is left in path (260
+// bytes).
 void WriteRestartHelper(char* path);
 // Starts the restart program written there.
 void StartRestartHelper(const char* path);

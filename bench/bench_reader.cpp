@@ -18,7 +18,7 @@
 #include "log/line_reader.h"
 #include "log/pool.h"
 #include "log/reader.h"
-#include "log/reader_host_table.h"
+#include "tests/support/reader_host_table.h"
 
 static std::string MakeLog(int entries, bool sorted)
 {

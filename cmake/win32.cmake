@@ -10,14 +10,14 @@ option(KETRA_TESTS "Build the Windows tests and the program's test hooks" ON)
 # against the program as shipped (cmake/shipped_tests.cmake).
 option(KETRA_SHIPPED_TESTS "Run a subset of the scenarios on this build" OFF)
 
-# The hooks are one file, built twice: with them and without.
-set(HOOKS_SOURCE ${CMAKE_SOURCE_DIR}/app/test_hooks_win32.cpp)
-list(REMOVE_ITEM WIN32_SOURCES ${HOOKS_SOURCE})
-add_library(ketra_hooks OBJECT ${HOOKS_SOURCE})
+# The hooks live with the tests; the shipped program links their stand-in,
+# which does nothing.
+set(NO_HOOKS_SOURCE ${CMAKE_SOURCE_DIR}/app/hooks_off_win32.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${NO_HOOKS_SOURCE})
+add_library(ketra_hooks OBJECT ${CMAKE_SOURCE_DIR}/tests/support/test_hooks_win32.cpp)
 target_include_directories(ketra_hooks PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_definitions(ketra_hooks PRIVATE KETRA_TEST_HOOKS)
 target_compile_options(ketra_hooks PRIVATE ${WARNINGS})
-add_library(ketra_no_hooks OBJECT ${HOOKS_SOURCE})
+add_library(ketra_no_hooks OBJECT ${NO_HOOKS_SOURCE})
 target_include_directories(ketra_no_hooks PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(ketra_no_hooks PRIVATE ${WARNINGS})
 if(KETRA_TESTS)

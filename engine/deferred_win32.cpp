@@ -12,15 +12,10 @@
 
 uint16_t TempNameCounter;
 
-static void CopyPath(char* out, const char* in)
-{
-    lstrcpynA(out, in, MAX_PATH);
-}
-
 static bool IsOwnModule(const char* path)
 {
     char longForm[MAX_PATH];
-    CopyPath(longForm, path);
+    CopyText(longForm, path, MAX_PATH);
     ConvertPathNames(longForm, ToLong);
     return lstrcmpiA(longForm, ModulePath) == 0;
 }
@@ -106,7 +101,7 @@ int32_t DeleteFileOrDefer(const char* path)
     }
     // WININIT.INI is read before long names are known: it takes 8.3 names.
     char shortPath[MAX_PATH];
-    CopyPath(shortPath, path);
+    CopyText(shortPath, path, MAX_PATH);
     ConvertPathNames(shortPath, ToShort);
     DeleteAtRestart(shortPath);
     return 1;
@@ -115,11 +110,8 @@ int32_t DeleteFileOrDefer(const char* path)
 void MakeTempName(const char* target, char* out)
 {
     char name[16];
-    CopyPath(out, target);
-    char* tail = out;
-    for (char* p = out; *p; p = CharNextA(p))
-        if (*p == '\\')
-            tail = p + 1;
+    CopyText(out, target, MAX_PATH);
+    char* tail = FileNamePart(out);
     size_t room = MAX_PATH - (size_t)(tail - out);
     do {
         snprintf(name, sizeof(name), "~KTU%04x.TMP", (unsigned)TempNameCounter);
@@ -133,8 +125,8 @@ void ReplaceAtRestart(const char* target, const char* temp)
     RestartNeeded = 1;
     char temp8[MAX_PATH];
     char target8[MAX_PATH];
-    CopyPath(temp8, temp);
-    CopyPath(target8, target);
+    CopyText(temp8, temp, MAX_PATH);
+    CopyText(target8, target, MAX_PATH);
     ConvertPathNames(temp8, ToShort);
     ConvertPathNames(target8, ToShort);
     if (PlatformKind == Platform95) {

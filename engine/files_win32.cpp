@@ -82,24 +82,6 @@ static bool JoinPath(char* out, const char* dir, const char* name)
     return n > 0 && n < MAX_PATH;
 }
 
-// Position of the last backslash, stepping by characters.
-static char* LastBackslash(char* text)
-{
-    char* last = nullptr;
-    for (char* p = text; *p; p = CharNextA(p))
-        if (*p == '\\')
-            last = p;
-    return last;
-}
-
-static bool HasWildcard(const char* path)
-{
-    for (const char* p = path; *p; p = CharNextA(p))
-        if (*p == '*' || *p == '?')
-            return true;
-    return false;
-}
-
 int32_t ClearAttributes(const char* path)
 {
     return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) ? 0 : 1;
@@ -139,7 +121,7 @@ void RestoreFileOrDefer(const char* backup, const char* target)
 
 int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore)
 {
-    if (!HasWildcard(path)) {
+    if (!HasWildcards(path)) {
         DeleteFileAndHelpIndex(path);
         if (restore == 1 && backup && backup[0])
             RestoreFileOrDefer(backup, path);
@@ -211,7 +193,7 @@ void RemoveDirectoryTree(const char* given, int32_t whole)
     char pattern[MAX_PATH] = "\\*.*";
     char search[MAX_PATH];
     lstrcpynA(path, given, sizeof(path));
-    if (HasWildcard(path)) {
+    if (HasWildcards(path)) {
         char* cut = LastBackslash(path);
         if (!cut)
             return;

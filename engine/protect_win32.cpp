@@ -145,9 +145,9 @@ static void ReadTextValue(HKEY key, const char* name, char* value)
 // view holds the other spelling: every one of them is kept.
 static void KeepProgramFolders(REGSAM view)
 {
-    static const char* const names[] = {"ProgramFilesDir", "ProgramW6432Dir",
+    static const char* const names[] = {"ProgramFilesDir",       "ProgramW6432Dir",
                                         "ProgramFilesDir (x86)", "CommonFilesDir",
-                                        "CommonW6432Dir", "CommonFilesDir (x86)"};
+                                        "CommonW6432Dir",        "CommonFilesDir (x86)"};
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
                       KEY_READ | view, &key) != ERROR_SUCCESS)
@@ -175,7 +175,8 @@ static void KeepShellFolders(HKEY root)
         DWORD nameSize = sizeof(name);
         DWORD valueSize = sizeof(value) - 1;
         DWORD type = 0;
-        LONG status = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, (BYTE*)value, &valueSize);
+        LONG status =
+            RegEnumValueA(key, i, name, &nameSize, nullptr, &type, (BYTE*)value, &valueSize);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "log/text_step.h"
+
 static int32_t DecimalToInt(const char* text)
 {
     // atoi rules: leading blanks, an optional sign, digits up to the first
@@ -24,8 +26,7 @@ static int32_t DecimalToInt(const char* text)
 
 static int32_t HexDigit(char c)
 {
-    if (c >= 'a' && c <= 'z')
-        c = (char)(c - 'a' + 'A');
+    c = FoldAscii(c);
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'A' && c <= 'F')

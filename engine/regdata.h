@@ -3,7 +3,13 @@
 #pragma once
 #include <cstdint>
 
-enum { RegTypeSz = 0, RegTypeExpandSz = 1, RegTypeMultiSz = 2, RegTypeDword = 3, RegTypeBinary = 4 };
+enum {
+    RegTypeSz = 0,
+    RegTypeExpandSz = 1,
+    RegTypeMultiSz = 2,
+    RegTypeDword = 3,
+    RegTypeBinary = 4
+};
 
 // Converts data in place for the dword and binary forms and returns the number
 // of bytes to write. The buffer holds size bytes; for the multi-string form

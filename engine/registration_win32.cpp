@@ -5,6 +5,7 @@
 
 #include "engine/engine_env.h"
 #include "engine/reporter.h"
+#include "log/path_helpers.h"
 #include "platform/libraries.h"
 #include "platform/procedure.h"
 
@@ -124,10 +125,7 @@ void SelfRegister(const char* heading, const char* path, int32_t register_)
 
     // A server may look for files beside itself: its folder is made current.
     lstrcpynA(folder, path, sizeof(folder));
-    char* lastBackslash = nullptr;
-    for (char* p = folder; *p; p = CharNextA(p))
-        if (*p == '\\')
-            lastBackslash = p;
+    char* lastBackslash = LastBackslash(folder);
     if (lastBackslash) {
         // "C:\X.EXE" keeps its backslash: "C:" alone names the drive's
         // current folder, not its root.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/regdata.h"
+#include "log/path_helpers.h"
 
 static const HKEY RootKeyTable[5] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
                                      HKEY_USERS, HKEY_CURRENT_CONFIG};
@@ -75,17 +76,6 @@ long DeleteRegistryTree(const char* key, int32_t root)
     return RegDeleteKeyA(rootKey, key);
 }
 
-// Steps by characters so that a trail byte of a double-byte character is
-// never taken for a backslash.
-static char* LastBackslash(char* text)
-{
-    char* last = nullptr;
-    for (char* p = text; *p; p = CharNextA(p))
-        if (*p == '\\')
-            last = p;
-    return last;
-}
-
 void DeleteCreatedValue(int32_t root, char* key, const char* name)
 {
     HKEY rootKey = (HKEY)RootKeyForIndex(root);
@@ -108,7 +98,8 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
             return;
         }
         probeSize = sizeof(probe);
-        LONG hasKey = RegEnumKeyExA(handle, 0, probe, &probeSize, nullptr, nullptr, nullptr, nullptr);
+        LONG hasKey =
+            RegEnumKeyExA(handle, 0, probe, &probeSize, nullptr, nullptr, nullptr, nullptr);
         RegCloseKey(handle);
         if (hasKey == ERROR_SUCCESS || hasKey == ERROR_MORE_DATA)
             return;

@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "app/message_catalogue.h"
+#include "app/message_ids.h"
 #include "app/run_state.h"
 #include "engine/deferred.h"
-#include "engine/engine_messages.h"
 #include "engine/files.h"
 #include "engine/progman.h"
 #include "engine/registration.h"
@@ -40,20 +40,20 @@ struct UninstallState {
 static void ReadHeadings(UninstallState* s)
 {
     HINSTANCE self = GetModuleHandleA(nullptr);
-    GetMessageText(self, MsgProgressFiles, s->file, HeadingSize);
-    GetMessageText(self, MsgProgressSystemFiles, s->systemFile, HeadingSize);
-    GetMessageText(self, MsgProgressFolders, s->folder, HeadingSize);
-    GetMessageText(self, MsgProgressEmptyFolders, s->emptyFolder, HeadingSize);
-    GetMessageText(self, MsgProgressIniFiles, s->iniFile, HeadingSize);
-    GetMessageText(self, MsgProgressIniEntries, s->iniEntry, HeadingSize);
-    GetMessageText(self, MsgProgressRegValues, s->regKey, HeadingSize);
-    GetMessageText(self, MsgProgressRegRestore, s->regValue, HeadingSize);
-    GetMessageText(self, MsgProgressIcons, s->icon, HeadingSize);
-    GetMessageText(self, MsgProgressUnregister, s->unregister, HeadingSize);
-    GetMessageText(self, MsgProgressSubsystems, s->subsystem, HeadingSize);
-    GetMessageText(self, MsgProgressRegTrees, s->regTree, HeadingSize);
-    GetMessageText(self, MsgProgressPrograms, s->program, HeadingSize);
-    GetMessageText(self, MsgProgressServices, s->service, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_FILES, s->file, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_SYSTEM_FILES, s->systemFile, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_FOLDERS, s->folder, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_EMPTY_FOLDERS, s->emptyFolder, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_INI_FILES, s->iniFile, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_INI_ENTRIES, s->iniEntry, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_REG_VALUES, s->regKey, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_REG_RESTORE, s->regValue, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_ICONS, s->icon, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_UNREGISTER, s->unregister, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_SUBSYSTEMS, s->subsystem, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_REG_TREES, s->regTree, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_PROGRAMS, s->program, HeadingSize);
+    GetMessageText(self, IDS_PROGRESS_SERVICES, s->service, HeadingSize);
 }
 
 // heading + item, shown as it is.
@@ -456,7 +456,7 @@ void RunUninstall(const char* logPath)
     Reporter->startTicks(PlanProgressTotal());
 
     if (!Reporter->working()) {
-        Reporter->beginWork(MsgWorkingUninstall);
+        Reporter->beginWork(IDS_WORKING_UNINSTALL);
         RunExternalPrograms(&s);
     }
     if (PlanPhaseRuns(&s.plan, PhaseRestoreDeleted, Cancelled))

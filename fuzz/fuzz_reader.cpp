@@ -11,7 +11,7 @@
 #include "log/line_reader.h"
 #include "log/pool.h"
 #include "log/reader.h"
-#include "log/reader_host_table.h"
+#include "tests/support/reader_host_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

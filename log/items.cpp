@@ -119,14 +119,6 @@ int32_t SetInstallationSource(int32_t n, char* text)
     return 0;
 }
 
-static inline int32_t FoldAscii(char c)
-{
-    int32_t v = (signed char)c;
-    if (v >= 'a' && v <= 'z')
-        v -= 'a' - 'A';
-    return v;
-}
-
 // Length of a text, and whether it holds a byte of 0x80 or more (which may
 // lead a double-byte character).
 static size_t MeasureText(const char* text, int32_t* wide)
@@ -179,8 +171,8 @@ int32_t CompareFromEnd(const char* a, const char* b)
     while (la > 0 && lb > 0) {
         la--;
         lb--;
-        int32_t ca = FoldAscii(a[la]);
-        int32_t cb = FoldAscii(b[lb]);
+        int32_t ca = (signed char)FoldAscii(a[la]);
+        int32_t cb = (signed char)FoldAscii(b[lb]);
         if (ca != cb)
             return ca - cb;
     }

@@ -9,11 +9,9 @@ void CopyText(char* to, const char* from, int32_t size)
 {
     if (size <= 0)
         return;
-    int32_t n = 0;
-    while (n < size - 1 && from[n]) {
-        to[n] = from[n];
-        n++;
-    }
+    size_t n = from ? strnlen(from, (size_t)(size - 1)) : 0;
+    if (n)
+        memmove(to, from, n);
     to[n] = 0;
 }
 
@@ -58,6 +56,21 @@ char* FileNamePart(char* path)
     return (char*)FileNamePart((const char*)path);
 }
 
+char* LastBackslash(char* path)
+{
+    char* name = FileNamePart(path);
+    return name > path ? name - 1 : nullptr;
+}
+
+int32_t HasWildcards(const char* text)
+{
+    for (const char* at = text; *at; at = NextChar(at)) {
+        if (*at == '*' || *at == '?')
+            return 1;
+    }
+    return 0;
+}
+
 int32_t EndsWithBackslash(const char* path)
 {
     return path[0] != 0 && *FileNamePart(path) == 0;
@@ -96,8 +109,8 @@ void ConvertPathNamesBounded(char* path, int32_t size, int32_t mode)
         return; // without the short-name mark the path is long already
     if (!FindCharMb(path, '\\'))
         PrefixCurrentDirectory(path, size);
-    if (path[0] >= 'a' && path[0] <= 'z' && path[1] == ':')
-        path[0] = (char)(path[0] - 'a' + 'A');
+    if (path[1] == ':')
+        path[0] = FoldAscii(path[0]);
 
     // The root (drive, or server and share) is never converted.
     char* at = path;

@@ -36,12 +36,17 @@ int32_t PathMissing(const char* path);
 // characters: a second byte of 0x5C is not a backslash.
 char* FileNamePart(char* path);
 const char* FileNamePart(const char* path);
+// The last backslash, stepping whole characters; null when there is none.
+char* LastBackslash(char* path);
 // Non-zero when the last character of path is a backslash.
 int32_t EndsWithBackslash(const char* path);
 // The first occurrence of the ASCII character c, stepping whole characters; null if none.
 char* FindCharMb(char* text, char c);
 const char* FindCharMb(const char* text, char c);
+// Non-zero when text holds '*' or '?' (whole characters).
+int32_t HasWildcards(const char* text);
 // Bounded copy: at most size - 1 bytes and always a terminator (size > 0).
+// A null from copies as an empty text; to and from may overlap.
 void CopyText(char* to, const char* from, int32_t size);
 // Bounded append in the same way.
 void AppendText(char* to, const char* from, int32_t size);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/message_ids.h"
 #include "app/run_state.h"
 #include "log/items.h"
 #include "log/line_reader.h"
@@ -58,11 +59,6 @@ void ResetLogValues()
 
 // ---- small text helpers -------------------------------------------------
 
-static inline char FoldAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? (char)(c - ('a' - 'A')) : c;
-}
-
 int32_t StartsWithKeyword(const char* line, const char* keyword)
 {
     for (; *keyword; line++, keyword++) {
@@ -89,21 +85,9 @@ char* EntryText(ReaderState* reader, const char* keyword)
     return reader->Line + std::strlen(keyword);
 }
 
-void CopyField(char* out, int32_t size, const char* text)
-{
-    if (size <= 0)
-        return;
-    size_t length = text ? std::strlen(text) : 0;
-    if (length > (size_t)(size - 1))
-        length = (size_t)(size - 1);
-    if (length)
-        std::memmove(out, text, length);
-    out[length] = 0;
-}
-
 void CopyConverted(const ReaderState* reader, char* out, int32_t size, const char* text)
 {
-    CopyField(out, size, text);
+    CopyText(out, text, size);
     if (!AnsiText && reader->Host->OemToAnsi)
         reader->Host->OemToAnsi(out);
 }
@@ -139,11 +123,6 @@ int32_t ParseNumber(const char* text)
     return (int32_t)(sign * value);
 }
 
-const char* FindCharInText(const char* text, char c)
-{
-    return FindCharMb(text, c);
-}
-
 int32_t OnRemovableFloppy(const ReaderState* reader, const char* path)
 {
     if (path[0] == 0 || path[1] != ':')
@@ -155,7 +134,7 @@ int32_t OnRemovableFloppy(const ReaderState* reader, const char* path)
 int32_t InSystemFolder(const ReaderState* reader, const char* path)
 {
     char folder[260];
-    CopyField(folder, sizeof(folder), path);
+    CopyText(folder, path, sizeof(folder));
     char* name = FileNamePart(folder);
     if (name == folder)
         return 0;
@@ -171,11 +150,6 @@ int32_t IsAbsolutePath(const char* path)
         return 1;
     char c = FoldAscii(path[0]);
     return c >= 'A' && c <= 'Z' && path[1] == ':' && path[2] == '\\';
-}
-
-int32_t HasWildcards(const char* text)
-{
-    return FindCharMb(text, '*') != nullptr || FindCharMb(text, '?') != nullptr;
 }
 
 int32_t ReadNextLine(ReaderState* reader)
@@ -208,7 +182,7 @@ static int32_t EndsWithNoCase(const char* text, int32_t length, const char* endi
 // and " Install", and shows it as the main window's caption.
 static void TakeProductTitle(const ReaderState* reader, const char* title)
 {
-    CopyField(ProductTitle, sizeof(ProductTitle), title);
+    CopyText(ProductTitle, title, sizeof(ProductTitle));
     int32_t length = (int32_t)std::strlen(ProductTitle);
     if (EndsWithNoCase(ProductTitle, length, " INSTALLATION")) {
         length -= 13;
@@ -240,7 +214,7 @@ static void Refuse(const ReaderState* reader, int32_t message, int32_t caption)
 static int32_t HandleNewInstallation(ReaderState* reader, char* text)
 {
     if (LatestInstallation >= MaxInstallations) {
-        Refuse(reader, 4, 2);
+        Refuse(reader, IDS_LOG_INVALID, IDS_LOG_ERROR_CAPTION);
         return StopRefused;
     }
     LatestInstallation++;
@@ -253,38 +227,38 @@ static int32_t HandleNewInstallation(ReaderState* reader, char* text)
 static int32_t HandleSource(ReaderState*, char* text)
 {
     SetInstallationSource(LatestInstallation, PoolText(text));
-    if (FindCharInText(text, '|'))
+    if (FindCharMb(text, '|'))
         RepairSourceKnown = 1;
     return NextLine;
 }
 
 static int32_t HandleUninstallMif(ReaderState*, char* text)
 {
-    CopyField(UninstallMifName, HeaderValueSize, text);
+    CopyText(UninstallMifName, text, HeaderValueSize);
     return NextLine;
 }
 
 static int32_t HandleManufacturer(ReaderState*, char* text)
 {
-    CopyField(Manufacturer, HeaderValueSize, text);
+    CopyText(Manufacturer, text, HeaderValueSize);
     return NextLine;
 }
 
 static int32_t HandleProduct(ReaderState*, char* text)
 {
-    CopyField(ProductName, HeaderValueSize, text);
+    CopyText(ProductName, text, HeaderValueSize);
     return NextLine;
 }
 
 static int32_t HandleVersionNumber(ReaderState*, char* text)
 {
-    CopyField(VersionNumber, HeaderValueSize, text);
+    CopyText(VersionNumber, text, HeaderValueSize);
     return NextLine;
 }
 
 static int32_t HandleSerialNumber(ReaderState*, char* text)
 {
-    CopyField(SerialNumber, HeaderValueSize, text);
+    CopyText(SerialNumber, text, HeaderValueSize);
     return NextLine;
 }
 
@@ -294,7 +268,7 @@ static int32_t HandleAdminRights(ReaderState* reader, char*)
         return NextLine;
     reader->AdminChecked = 1;
     if (reader->Host->MayChangeServices && !reader->Host->MayChangeServices()) {
-        Refuse(reader, 67, 25);
+        Refuse(reader, IDS_ADMIN_REQUIRED, IDS_CAPTION);
         return StopRefused;
     }
     return NextLine;
@@ -303,7 +277,7 @@ static int32_t HandleAdminRights(ReaderState* reader, char*)
 static int32_t HandlePerUserId(ReaderState*, char* text)
 {
     char* id = (char*)PoolAlloc(PerUserIdSize);
-    CopyField(id, PerUserIdSize, text);
+    CopyText(id, text, PerUserIdSize);
     PerUserId = id;
     return NextLine;
 }
@@ -405,14 +379,14 @@ static void TakeProfileFolder(const ReaderState* reader, int32_t common, char* o
         else
             name[0] = 0;
     }
-    CopyField(out, 260, value);
+    CopyText(out, value, 260);
 }
 
 static void PrepareFolders(ReaderState* reader, const char* logPath, char* applicationFolder)
 {
     const ReaderHost* host = reader->Host;
-    CopyField(ProfilesFolder, 260, "*");
-    CopyField(CommonProfileFolder, 260, "*");
+    CopyText(ProfilesFolder, "*", 260);
+    CopyText(CommonProfileFolder, "*", 260);
     if (NewShell && host->ShellFolder) {
         TakeProfileFolder(reader, 0, ProfilesFolder, 2);
         if (PlatformKind == PlatformNT)
@@ -421,7 +395,7 @@ static void PrepareFolders(ReaderState* reader, const char* logPath, char* appli
 
     // The application folder: the log's folder in short form.
     char folder[260];
-    CopyField(folder, sizeof(folder), logPath);
+    CopyText(folder, logPath, sizeof(folder));
     char* name = FileNamePart(folder);
     if (name > folder)
         name[-1] = 0;
@@ -432,7 +406,7 @@ static void PrepareFolders(ReaderState* reader, const char* logPath, char* appli
     folder[258] = 0;
     if (folder[0])
         std::strcat(folder, "\\");
-    CopyField(applicationFolder, 260, folder);
+    CopyText(applicationFolder, folder, 260);
 
     reader->FloppyA = host->DriveRemovable ? host->DriveRemovable('A') : 0;
     reader->FloppyB = host->DriveRemovable ? host->DriveRemovable('B') : 0;
@@ -441,7 +415,7 @@ static void PrepareFolders(ReaderState* reader, const char* logPath, char* appli
         host->WindowsFolder(reader->WindowsFolder, 260);
     if (host->SystemFolder)
         host->SystemFolder(reader->SystemFolderPath, 260);
-    CopyField(SystemFolder, 260, reader->SystemFolderPath);
+    CopyText(SystemFolder, reader->SystemFolderPath, 260);
     reader->Win32sFolder[0] = 0;
     if (std::strlen(reader->SystemFolderPath) + 7 < 260) {
         std::strcpy(reader->Win32sFolder, reader->SystemFolderPath);
@@ -454,7 +428,7 @@ static void PrepareFolders(ReaderState* reader, const char* logPath, char* appli
     FolderItem* item = (FolderItem*)PoolAlloc(sizeof(FolderItem));
     std::memset(item, 0, sizeof(*item));
     item->Installation = LogFolderInstallation;
-    CopyField(item->Path, sizeof(item->Path), logPath);
+    CopyText(item->Path, logPath, sizeof(item->Path));
     if (host->ConvertPath)
         host->ConvertPath(item->Path, sizeof(item->Path), HostToLong);
     char* logName = FileNamePart(item->Path);
@@ -532,7 +506,7 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
 
     reader->File = host->OpenFile ? host->OpenFile(logPath ? logPath : "") : -1;
     if (reader->File == -1) {
-        Refuse(reader, 3, 2);
+        Refuse(reader, IDS_LOG_OPEN_FAILED, IDS_LOG_ERROR_CAPTION);
         CharNextRule = savedRule;
         return 1;
     }
@@ -544,7 +518,7 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
     reader->LastReported = -1;
 
     if (ReadHeader(reader) != 0) {
-        Refuse(reader, 4, 2);
+        Refuse(reader, IDS_LOG_INVALID, IDS_LOG_ERROR_CAPTION);
         result = 1;
     } else {
         ReadNextLine(reader);
@@ -577,7 +551,7 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
         // What could not be read may hold any entry: working from the part
         // that was read would undo half an installation and lose the rest.
         if (result == 0 && LineBuffer.ReadFailed) {
-            Refuse(reader, 4, 2);
+            Refuse(reader, IDS_LOG_INVALID, IDS_LOG_ERROR_CAPTION);
             result = 1;
         }
     }

@@ -45,7 +45,7 @@ int32_t HandleRegistryValue(ReaderState* reader, char* text)
     int32_t type = 0;
     int32_t root = 0;
 
-    CopyField(key, PathSize, text);
+    CopyText(key, text, PathSize);
     ReadNextLine(reader);
     const char* value = EntryText(reader, "RegDB Val: ");
     if (!value)
@@ -58,7 +58,7 @@ int32_t HandleRegistryValue(ReaderState* reader, char* text)
     name[0] = 0;
     const char* field;
     if ((field = EntryText(reader, "RegDB Name: ")) != nullptr) {
-        CopyField(name, NameSize, field);
+        CopyText(name, field, NameSize);
         ReadNextLine(reader);
     }
     if ((field = EntryText(reader, "RegDB Type: ")) != nullptr) {
@@ -96,14 +96,14 @@ int32_t HandleRegistryValue(ReaderState* reader, char* text)
             slot, &RegRestoreList.IndexRoot, sizeof(RegRestoreItem), RegRestoreList.Count, key,
             name, rootText, &RegRestoreIndexLayout);
         if (item) {
-            CopyField(item->LatestOldData, RegDataSize, oldData);
+            CopyText(item->LatestOldData, oldData, RegDataSize);
         } else {
             item = (RegRestoreItem*)*slot;
-            CopyField(item->Key, NameSize, key);
-            CopyField(item->Name, NameSize, name);
-            CopyField(item->RootText, RootTextSize, rootText);
+            CopyText(item->Key, key, NameSize);
+            CopyText(item->Name, name, NameSize);
+            CopyText(item->RootText, rootText, RootTextSize);
             std::memcpy(item->OldData, oldData, RegDataSize);
-            CopyField(item->LatestOldData, RegDataSize, oldData);
+            CopyText(item->LatestOldData, oldData, RegDataSize);
             item->Root = root;
             item->Type = type;
             item->Selected = 0;
@@ -122,9 +122,9 @@ int32_t HandleRegistryValue(ReaderState* reader, char* text)
         rootText, &RegValueIndexLayout);
     if (!item) {
         item = (RegValueItem*)*slot;
-        CopyField(item->Key, PathSize, key);
-        CopyField(item->Name, NameSize, name);
-        CopyField(item->RootText, RootTextSize, rootText);
+        CopyText(item->Key, key, PathSize);
+        CopyText(item->Name, name, NameSize);
+        CopyText(item->RootText, rootText, RootTextSize);
         item->Root = root;
         item->Selected = 0;
         RegValueList.Count++;
@@ -139,7 +139,7 @@ int32_t HandleRegistryTree(ReaderState* reader, char* text)
     char key[NameSize];
     int32_t root = 0;
 
-    CopyField(key, NameSize, text);
+    CopyText(key, text, NameSize);
     ReadNextLine(reader);
     const char* rootText = EntryText(reader, "RegDB Root: ");
     if (rootText) {
@@ -157,7 +157,7 @@ int32_t HandleRegistryTree(ReaderState* reader, char* text)
     }
     RegTreeItem* item = (RegTreeItem*)PoolAlloc(sizeof(RegTreeItem));
     std::memset(item, 0, sizeof(*item));
-    CopyField(item->Key, NameSize, key);
+    CopyText(item->Key, key, NameSize);
     item->Root = root;
     item->Installation = LatestInstallation;
     ItemListAppend(&RegTreeList, item);
@@ -186,7 +186,7 @@ int32_t HandleIniNew(ReaderState* reader, char*)
         } else {
             IniFileItem* item = (IniFileItem*)PoolAlloc(sizeof(IniFileItem));
             std::memset(item, 0, sizeof(*item));
-            CopyField(item->Path, PathSize, path);
+            CopyText(item->Path, path, PathSize);
             item->Installation = LatestInstallation;
             ItemListAppend(&IniFileList, item);
         }
@@ -220,18 +220,18 @@ int32_t HandleIniFile(ReaderState* reader, char* text)
     const char* field = EntryText(reader, "INI Sect: ");
     if (!field)
         return HandleCurrent;
-    CopyField(section, NameSize, field);
+    CopyText(section, field, NameSize);
     ReadNextLine(reader);
     if ((field = EntryText(reader, "INI Item: ")) == nullptr)
         return HandleCurrent;
-    CopyField(key, NameSize, field);
+    CopyText(key, field, NameSize);
     ReadNextLine(reader);
     if (!EntryText(reader, "INI Val: "))
         return HandleCurrent;
     ReadNextLine(reader);
     old[0] = 0;
     if ((field = EntryText(reader, "INI Old: ")) != nullptr)
-        CopyField(old, IniValueSize, field);
+        CopyText(old, field, IniValueSize);
     else
         next = HandleCurrent;
 
@@ -241,15 +241,15 @@ int32_t HandleIniFile(ReaderState* reader, char* text)
         (IniEntry*)IndexFindOrInsert(slot, &IniEntryList.IndexRoot, sizeof(IniEntry),
                                      IniEntryList.Count, file, section, key, &IniEntryIndexLayout);
     if (entry) {
-        CopyField(entry->LatestOldValue, IniValueSize, old);
+        CopyText(entry->LatestOldValue, old, IniValueSize);
         return next;
     }
     entry = (IniEntry*)*slot;
-    CopyField(entry->File, PathSize, file);
-    CopyField(entry->Section, NameSize, section);
-    CopyField(entry->Key, NameSize, key);
-    CopyField(entry->OldValue, IniValueSize, old);
-    CopyField(entry->LatestOldValue, IniValueSize, old);
+    CopyText(entry->File, file, PathSize);
+    CopyText(entry->Section, section, NameSize);
+    CopyText(entry->Key, key, NameSize);
+    CopyText(entry->OldValue, old, IniValueSize);
+    CopyText(entry->LatestOldValue, old, IniValueSize);
     entry->Selected = 0;
     entry->Installation = LatestInstallation;
     IniEntryList.Count++;
@@ -268,7 +268,7 @@ static FolderItem* AppendFolder(const char* path, uint16_t tree)
 {
     FolderItem* item = (FolderItem*)PoolAlloc(sizeof(FolderItem));
     std::memset(item, 0, sizeof(*item));
-    CopyField(item->Path, PathSize, path);
+    CopyText(item->Path, path, PathSize);
     item->TreeInstallation = tree;
     item->Installation = LatestInstallation;
     ItemListAppend(&FolderList, item);
@@ -287,7 +287,7 @@ int32_t HandleMadeDir(ReaderState* reader, char* text)
     // The application folder widens to an outer folder the installer made,
     // so the clean-up after the run takes the whole tree it made.
     char shortForm[PathSize];
-    CopyField(shortForm, PathSize, folder);
+    CopyText(shortForm, folder, PathSize);
     if (reader->Host->ConvertPath)
         reader->Host->ConvertPath(shortForm, PathSize, HostToShort);
     char* app = reader->ApplicationFolderOut;
@@ -348,12 +348,12 @@ int32_t HandleIconGroup(ReaderState* reader, char* text)
     char group[NameSize];
     char name[NameSize];
 
-    CopyField(group, NameSize, text);
+    CopyText(group, text, NameSize);
     ReadNextLine(reader);
     const char* field = EntryText(reader, "Icon Name: ");
     if (!field)
         return HandleCurrent;
-    CopyField(name, NameSize, field);
+    CopyText(name, field, NameSize);
     ReadNextLine(reader);
     const char* command = EntryText(reader, "Icon Cmd: ");
     if (!command)
@@ -361,15 +361,15 @@ int32_t HandleIconGroup(ReaderState* reader, char* text)
     for (int32_t i = 0; i < IconList.Count; i++) {
         IconItem* item = (IconItem*)IconList.Items[i];
         if (EqualsNoCase(item->Group, group) && EqualsNoCase(item->Name, name)) {
-            CopyField(item->Command, NameSize, command);
+            CopyText(item->Command, command, NameSize);
             return NextLine;
         }
     }
     IconItem* item = (IconItem*)PoolAlloc(sizeof(IconItem));
     std::memset(item, 0, sizeof(*item));
-    CopyField(item->Group, NameSize, group);
-    CopyField(item->Name, NameSize, name);
-    CopyField(item->Command, NameSize, command);
+    CopyText(item->Group, group, NameSize);
+    CopyText(item->Name, name, NameSize);
+    CopyText(item->Command, command, NameSize);
     item->Installation = LatestInstallation;
     ItemListAppend(&IconList, item);
     return NextLine;
@@ -378,7 +378,7 @@ int32_t HandleIconGroup(ReaderState* reader, char* text)
 static int32_t HandleExecute(ReaderState* reader, const char* text)
 {
     char command[PathSize];
-    CopyField(command, PathSize, text);
+    CopyText(command, text, PathSize);
     for (int32_t i = 0; i < ExecuteList.Count; i++) {
         ExecuteItem* item = (ExecuteItem*)ExecuteList.Items[i];
         if (EqualsNoCase(item->Command, command)) {
@@ -388,13 +388,13 @@ static int32_t HandleExecute(ReaderState* reader, const char* text)
     }
     ExecuteItem* item = (ExecuteItem*)PoolAlloc(sizeof(ExecuteItem));
     std::memset(item, 0, sizeof(*item));
-    CopyField(item->Command, PathSize, command);
+    CopyText(item->Command, command, PathSize);
     item->Installation = LatestInstallation;
     ItemListAppend(&ExecuteList, item);
     ReadNextLine(reader);
     const char* name = EntryText(reader, "Execute Name: ");
     if (name) {
-        CopyField(item->Name, NameSize, name);
+        CopyText(item->Name, name, NameSize);
         return NextLine;
     }
     return HandleCurrent;
@@ -413,7 +413,7 @@ int32_t HandleExecuteProgram(ReaderState* reader, char* text)
 int32_t HandleCreateService(ReaderState*, char* text)
 {
     char name[PathSize];
-    CopyField(name, PathSize, text);
+    CopyText(name, text, PathSize);
     for (int32_t i = 0; i < ServiceList.Count; i++) {
         ServiceItem* item = (ServiceItem*)ServiceList.Items[i];
         if (EqualsNoCase(item->Name, name)) {
@@ -423,7 +423,7 @@ int32_t HandleCreateService(ReaderState*, char* text)
     }
     ServiceItem* item = (ServiceItem*)PoolAlloc(sizeof(ServiceItem));
     std::memset(item, 0, sizeof(*item));
-    CopyField(item->Name, PathSize, name);
+    CopyText(item->Name, name, PathSize);
     item->Installation = LatestInstallation;
     ItemListAppend(&ServiceList, item);
     return NextLine;

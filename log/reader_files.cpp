@@ -46,14 +46,14 @@ static FileRecord* FindOrAddFile(ItemList* list, const char* path, int32_t* crea
     std::memset(record, 0, sizeof(*record));
     record->Greater = greater;
     record->Lesser = lesser;
-    CopyField(record->Path, PathSize, path);
+    CopyText(record->Path, path, PathSize);
     list->Count++;
     return record;
 }
 
 static void RefreshRepairData(FileRecord* record, const char* repairData, const char* linkInfo)
 {
-    CopyField(record->RepairData, RepairDataSize, repairData);
+    CopyText(record->RepairData, repairData, RepairDataSize);
     if (linkInfo[0])
         record->LinkInfo = PoolText(linkInfo);
 }
@@ -74,8 +74,8 @@ static void FillNewFile(const ReaderState* reader, FileRecord* record, const cha
                         int32_t overwrite, int32_t selected)
 {
     uint16_t n = LatestInstallation;
-    CopyField(record->BackupPath, PathSize, backup);
-    CopyField(record->RepairData, RepairDataSize, repairData);
+    CopyText(record->BackupPath, backup, PathSize);
+    CopyText(record->RepairData, repairData, RepairDataSize);
     record->LinkInfo = linkInfo[0] ? PoolText(linkInfo) : nullptr;
     record->Selected = selected;
     record->NewFile = (!overwrite && backup[0] == 0) ? 1 : 0;
@@ -97,7 +97,7 @@ static void MergeFile(const ReaderState* reader, FileRecord* record, const char*
         record->CountedInstallation = n;
     }
     if (backup[0]) {
-        CopyField(record->BackupPath, PathSize, backup);
+        CopyText(record->BackupPath, backup, PathSize);
         record->BackupInstallation = n;
     }
     RefreshRepairData(record, repairData, linkInfo);
@@ -147,9 +147,9 @@ static int32_t HandleFileLine(ReaderState* reader, char* text, int32_t kind)
     int32_t next = NextLine;
 
     repairData[0] = backup[0] = linkInfo[0] = 0;
-    char* bar = (char*)FindCharInText(text, '|');
+    char* bar = (char*)FindCharMb(text, '|');
     if (bar) {
-        CopyField(repairData, RepairDataSize, bar + 1);
+        CopyText(repairData, bar + 1, RepairDataSize);
         if (bar > text && bar[-1] == ' ')
             bar--;
         *bar = 0;
@@ -174,7 +174,7 @@ static int32_t HandleFileLine(ReaderState* reader, char* text, int32_t kind)
     ReadNextLine(reader);
     const char* field = EntryText(reader, "Link Info: ");
     if (field) {
-        CopyField(linkInfo, LogLineSize, field);
+        CopyText(linkInfo, field, LogLineSize);
         ReadNextLine(reader);
     }
     if ((field = EntryText(reader, "Backup Copy: ")) != nullptr) {
@@ -231,14 +231,14 @@ int32_t HandleFileEdit(ReaderState* reader, char* text)
         EditedFile* record = (EditedFile*)EditedFileList.Items[i];
         if (EqualsNoCase(record->Path, path)) {
             record->Installation = LatestInstallation;
-            CopyField(record->BackupPath, PathSize, backup);
+            CopyText(record->BackupPath, backup, PathSize);
             return next;
         }
     }
     EditedFile* record = (EditedFile*)PoolAlloc(sizeof(EditedFile));
     std::memset(record, 0, sizeof(*record));
-    CopyField(record->Path, PathSize, path);
-    CopyField(record->BackupPath, PathSize, backup);
+    CopyText(record->Path, path, PathSize);
+    CopyText(record->BackupPath, backup, PathSize);
     record->Installation = LatestInstallation;
     ItemListAppend(&EditedFileList, record);
     return next;
@@ -259,15 +259,15 @@ int32_t HandleFileDelete(ReaderState* reader, char* text)
     for (int32_t i = 0; i < DeletedFileList.Count; i++) {
         DeletedFile* record = (DeletedFile*)DeletedFileList.Items[i];
         if (EqualsNoCase(record->Path, path)) {
-            CopyField(record->BackupPath, PathSize, backup);
+            CopyText(record->BackupPath, backup, PathSize);
             record->Installation = LatestInstallation;
             return NextLine;
         }
     }
     DeletedFile* record = (DeletedFile*)PoolAlloc(sizeof(DeletedFile));
     std::memset(record, 0, sizeof(*record));
-    CopyField(record->Path, PathSize, path);
-    CopyField(record->BackupPath, PathSize, backup);
+    CopyText(record->Path, path, PathSize);
+    CopyText(record->BackupPath, backup, PathSize);
     record->Installation = LatestInstallation;
     ItemListAppend(&DeletedFileList, record);
     return NextLine;
@@ -290,7 +290,7 @@ int32_t HandleAddDevice(ReaderState* reader, char* text)
 static int32_t SameLongPath(const ReaderState* reader, const char* stored, const char* longPath)
 {
     char converted[PathSize];
-    CopyField(converted, PathSize, stored);
+    CopyText(converted, stored, PathSize);
     if (reader->Host->ConvertPath)
         reader->Host->ConvertPath(converted, PathSize, HostToLong);
     return EqualsNoCase(converted, longPath);

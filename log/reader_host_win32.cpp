@@ -125,7 +125,6 @@ static const char* Win32CharNext(const char* text)
     return CharNextA(text);
 }
 
-
 static void Win32ConvertPath(char* path, int32_t size, int32_t mode)
 {
     ConvertPathNamesBounded(path, size, mode == HostToShort ? ToShort : ToLong);

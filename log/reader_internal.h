@@ -44,8 +44,6 @@ int32_t StartsWithKeyword(const char* line, const char* keyword);
 int32_t EqualsNoCase(const char* a, const char* b);
 // Prefix of text equal to prefix over prefix's length, case folded.
 int32_t BeginsWithNoCase(const char* text, const char* prefix);
-// Bounded copy: at most size - 1 characters and a terminator.
-void CopyField(char* out, int32_t size, const char* text);
 // Bounded copy passed through the OEM conversion unless the installation is
 // ANSI.
 void CopyConverted(const ReaderState* reader, char* out, int32_t size, const char* text);
@@ -53,15 +51,12 @@ void CopyConverted(const ReaderState* reader, char* out, int32_t size, const cha
 char* PoolText(const char* text);
 // Decimal number: blanks skipped, optional sign, digits; no digits gives 0.
 int32_t ParseNumber(const char* text);
-// First occurrence of c stepping by characters, or none.
-const char* FindCharInText(const char* text, char c);
 // Non-zero when the path is on a removable floppy drive.
 int32_t OnRemovableFloppy(const ReaderState* reader, const char* path);
 // Non-zero when path's folder is one of the system folders.
 int32_t InSystemFolder(const ReaderState* reader, const char* path);
 // Absolute: drive letter, ':' and '\', or two backslashes.
 int32_t IsAbsolutePath(const char* path);
-int32_t HasWildcards(const char* text);
 
 // Keyword handlers (the dispatch table lives in reader.cpp). Each gets the
 // reader and the text after its keyword, inside reader->Line: a handler

@@ -25,11 +25,9 @@ int32_t FoldedByte(FoldCursor* cursor, const char* at)
 {
     while (cursor->Next < at)
         cursor->Next = StepChar(cursor->Next);
-    int32_t value = (signed char)*at;
     // Only a byte that starts a character can be a single-byte letter.
-    if (cursor->Next == at && value >= 'a' && value <= 'z')
-        value -= 'a' - 'A';
-    return value;
+    char byte = cursor->Next == at ? FoldAscii(*at) : *at;
+    return (signed char)byte;
 }
 
 int32_t CompareNoCaseN(const char* a, const char* b, int32_t n)

@@ -19,6 +19,13 @@ inline char* NextChar(char* at)
     return (char*)NextChar((const char*)at);
 }
 
+// An ASCII letter a..z as its upper case, every other byte as it is. Only
+// for bytes known to start a character (FoldedByte below knows that).
+inline char FoldAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? (char)(c - ('a' - 'A')) : c;
+}
+
 // Walks one text forward and gives the value that a comparison without
 // regard to case uses for each byte: a single-byte letter a..z as its upper
 // case, every other byte (both bytes of a double-byte character included)

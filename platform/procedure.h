@@ -8,13 +8,13 @@
 
 #include <type_traits>
 
-template <typename Fn>
-struct IsWinapiProcedure : std::false_type {};
+template <typename Fn> struct IsWinapiProcedure : std::false_type {
+};
 template <typename R, typename... Args>
-struct IsWinapiProcedure<R(WINAPI*)(Args...)> : std::true_type {};
+struct IsWinapiProcedure<R(WINAPI*)(Args...)> : std::true_type {
+};
 
-template <typename Fn>
-Fn SystemProcedure(HMODULE module, const char* name)
+template <typename Fn> Fn SystemProcedure(HMODULE module, const char* name)
 {
     static_assert(IsWinapiProcedure<Fn>::value, "declare the procedure type WINAPI");
     // Through void*: FARPROC's own (empty) parameter list says nothing.

@@ -69,7 +69,7 @@ struct FoldConstants {
 
 static FoldConstants Constants;
 static int FoldState; // 0 unknown, 1 usable, -1 not on this processor
-static bool WideFold;  // 256-bit lanes too
+static bool WideFold; // 256-bit lanes too
 
 static void MakeFoldConstants()
 {
@@ -222,7 +222,7 @@ FoldWide(uint32_t value, const unsigned char* p, size_t length)
 }
 
 KETRA_FOLD_ENTRY KETRA_FOLD_TARGET uint32_t Crc32Fold(uint32_t value, const unsigned char* p,
-                                                     size_t length)
+                                                      size_t length)
 {
     if (WideFold && length >= 256)
         return FoldWide(value, p, length);

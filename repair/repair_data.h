@@ -48,4 +48,3 @@ void SplitSourceText(const char* source, char* path, int32_t pathSize, char* att
                      int32_t attributesSize);
 // The attributes as the installer prompt shows them: every '|' becomes '/'.
 void PromptAttributesText(char* out, int32_t size, const char* attributes);
-

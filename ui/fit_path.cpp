@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "log/path_helpers.h"
+
 static int32_t Measure(const char* text, MeasureTextFn measure, void* context)
 {
     return measure(text, (int32_t)strlen(text), context);
@@ -21,14 +23,12 @@ void FitPathText(char* text, int32_t size, int32_t limit, MeasureTextFn measure,
         part = text;
 
     char work[260];
-    strncpy(work, part, sizeof(work) - 1);
-    work[sizeof(work) - 1] = 0;
+    CopyText(work, part, sizeof(work));
     if (Measure(work, measure, context) < limit)
         return;
 
     char b[256];
-    strncpy(b, work, sizeof(b) - 1);
-    b[255] = 0;
+    CopyText(b, work, sizeof(b));
     char* s = b;
     while (*s && *s != '\\')
         s = (char*)next(s);
@@ -48,12 +48,10 @@ void FitPathText(char* text, int32_t size, int32_t limit, MeasureTextFn measure,
             e = (char*)next(e);
         if (*e == '\\' && e - s > 3) {
             char rest[256];
-            strncpy(rest, e, sizeof(rest) - 1);
-            rest[255] = 0;
-            size_t room = sizeof(b) - (size_t)(s - b);
-            strncpy(s, "...", room - 1);
-            strncpy(s + 3, rest, room - 4);
-            b[255] = 0;
+            CopyText(rest, e, sizeof(rest));
+            int32_t room = (int32_t)sizeof(b) - (int32_t)(s - b);
+            CopyText(s, "...", room);
+            CopyText(s + 3, rest, room - 3);
         } else {
             size_t len = strlen(b);
             if (len <= 4)
@@ -62,7 +60,5 @@ void FitPathText(char* text, int32_t size, int32_t limit, MeasureTextFn measure,
         }
     }
 
-    size_t room = (size_t)(size - (part - text));
-    strncpy(part, b, room - 1);
-    part[room - 1] = 0;
+    CopyText(part, b, size - (int32_t)(part - text));
 }

@@ -32,17 +32,6 @@ static void SetTitleMessage(HWND dialog, int32_t number)
     SetWindowTextA(dialog, text);
 }
 
-// Centred like the wizard, without repainting: the dialog is not yet shown.
-static void CentreOnScreen(HWND dialog)
-{
-    RECT r;
-    GetWindowRect(dialog, &r);
-    int width = r.right - r.left;
-    int height = r.bottom - r.top;
-    MoveWindow(dialog, (ScreenWidth - width) / 2, (ScreenHeight - height) / 2, width, height,
-               FALSE);
-}
-
 INT_PTR CALLBACK SharedDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
@@ -54,7 +43,7 @@ INT_PTR CALLBACK SharedDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         SetItemMessage(dialog, IDC_SHARED_NO, IDS_BUTTON_NO);
         SetItemMessage(dialog, IDC_SHARED_YES_TO_ALL, IDS_BUTTON_YES_TO_ALL);
         SetItemMessage(dialog, IDC_SHARED_NO_TO_ALL, IDS_BUTTON_NO_TO_ALL);
-        CentreOnScreen(dialog);
+        CentreDialog(dialog);
         return 1;
     case WM_COMMAND:
         // The id of the button is the answer; Enter gives the default
@@ -101,7 +90,7 @@ INT_PTR CALLBACK PromptDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         SetItemMessage(dialog, IDOK, IDS_BUTTON_OK);
         SetItemMessage(dialog, IDCANCEL, IDS_BUTTON_CANCEL);
         SetDlgItemTextA(dialog, IDC_PROMPT_PATH, PromptPath ? PromptPath : "");
-        CentreOnScreen(dialog);
+        CentreDialog(dialog);
         return 1;
     }
     case WM_COMMAND:

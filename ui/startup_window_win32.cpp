@@ -6,6 +6,7 @@
 #include "log/path_helpers.h"
 #include "ui/log_progress.h"
 #include "ui/resources/resource.h"
+#include "ui/startup_window.h"
 
 static const COLORREF BarFillColour = 0x007F0000;
 
@@ -30,13 +31,7 @@ static void InitStartupWindow(HWND dialog)
     GetMessageText(AppInstance, IDS_STARTUP_AFTER, part, sizeof part);
     AppendText(text, part, sizeof text);
     SetDlgItemTextA(dialog, IDC_STARTUP_TEXT, text);
-
-    RECT rect;
-    GetWindowRect(dialog, &rect);
-    int32_t width = rect.right - rect.left;
-    int32_t height = rect.bottom - rect.top;
-    MoveWindow(dialog, (ScreenWidth - width) / 2, (ScreenHeight - height) / 2, width, height,
-               FALSE);
+    CentreDialog(dialog);
 }
 
 // Bytes of the log read against its size, in the place of the hidden frame.

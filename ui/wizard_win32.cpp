@@ -162,10 +162,7 @@ static void InitDialog(HWND window)
     SetMessageText(window, IDC_SELECT_NONE, IDS_BUTTON_SELECT_NONE);
     GetWindowTextA(MainWindow, text, sizeof(text));
     SetWindowTextA(window, text);
-    RECT r;
-    GetWindowRect(window, &r);
-    MoveWindow(window, (ScreenWidth - (r.right - r.left)) / 2,
-               (ScreenHeight - (r.bottom - r.top)) / 2, r.right - r.left, r.bottom - r.top, FALSE);
+    CentreDialog(window);
     WizardWindow = window;
     if (WizardPage == PageFinal && AutoMode) {
         ShowWindow(GetDlgItem(window, IDC_NEXT), SW_HIDE);
@@ -175,6 +172,7 @@ static void InitDialog(HWND window)
     HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR);
     if (bar) {
         ShowWindow(bar, SW_HIDE);
+        RECT r;
         GetWindowRect(bar, &r);
         MapWindowPoints(nullptr, window, (POINT*)&r, 2);
         SetRect(&ProgressBarInner, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);

@@ -88,12 +88,13 @@ def write_ini(path, sections):
         f.write(("\r\n".join(lines) + "\r\n").encode("gbk"))
 
 
-def wait_for(predicate, seconds=60):
-    """True once predicate holds; False when it still does not after seconds
-    (generous: a busy machine is slow, and a wait ends as soon as it holds)."""
+def wait_for(predicate, seconds=60, step=0.2):
+    """True once predicate holds (asked every step seconds); False when it
+    still does not after seconds (generous: a busy machine is slow, and a
+    wait ends as soon as it holds)."""
     end = time.time() + seconds
     while time.time() < end:
         if predicate():
             return True
-        time.sleep(0.2)
+        time.sleep(step)
     return predicate()

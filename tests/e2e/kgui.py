@@ -204,12 +204,7 @@ class Driver:
         return self.try_ask("gone %s %d" % (window, ms)) is not None
 
     def until(self, predicate, seconds=30):
-        end = time.time() + seconds
-        while time.time() < end:
-            if predicate():
-                return True
-            time.sleep(0.1)
-        return predicate()
+        return ketra.wait_for(predicate, seconds, step=0.1)
 
     def shoot(self, window, name):
         """Saves the window (with its frame) as <build>/screens/<name>.png."""

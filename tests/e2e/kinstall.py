@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 import uuid
 import zlib
 
@@ -115,6 +116,26 @@ class Product:
     def install(self, manifest, env=None, *extra):
         write_bytes(self.src + "\\SETUP.TXT", "\r\n".join(manifest).encode("gbk") + b"\r\n")
         return run_wine([self.src + "\\SETUP.EXE"] + list(extra), env=env)
+
+
+class ProductCase(unittest.TestCase):
+    """A scenario with its own folder C:\\KTEST\\<tag>, a product whose
+    source lies beside it, and clean-up steps taken in reverse order."""
+
+    def make_product(self, tag):
+        self.tag = tag
+        self.root = "C:\\KTEST\\" + tag
+        os.makedirs(unix_path(self.root), exist_ok=True)
+        self.product = Product(tag, self.root)
+        self.cleanups = []
+
+    def run_cleanups(self):
+        for step in reversed(self.cleanups):
+            step()
+
+    def remove_product_folders(self):
+        shutil.rmtree(unix_path(self.root), ignore_errors=True)
+        shutil.rmtree(unix_path(self.product.src), ignore_errors=True)
 
 
 def system_folder(program):

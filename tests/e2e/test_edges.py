@@ -5,12 +5,11 @@ which the shipped program must not carry."""
 import os
 import shutil
 import subprocess
-import time
 import unittest
 import uuid
 
 import ketra
-from kinstall import (BUILD, TOOLS, Product, read_bytes, restart_session, run_wine, unix_path,
+from kinstall import (BUILD, TOOLS, ProductCase, read_bytes, restart_session, run_wine, unix_path,
                       write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
@@ -25,29 +24,19 @@ def setUpModule():
 
 
 def wait_until(predicate, seconds=20):
-    end = time.time() + seconds
-    while time.time() < end:
-        if predicate():
-            return True
-        time.sleep(0.1)
-    return predicate()
+    return ketra.wait_for(predicate, seconds, step=0.1)
 
 
-class EdgeCase(unittest.TestCase):
+class EdgeCase(ProductCase):
     def setUp(self):
-        self.tag = self.id().split(".")[-1][5:11] + uuid.uuid4().hex[:6]
-        self.root = "C:\\KTEST\\" + self.tag
-        os.makedirs(unix_path(self.root), exist_ok=True)
-        self.product = Product(self.tag, self.root)
-        self.cleanups = []
+        self.make_product(self.id().split(".")[-1][5:11] + uuid.uuid4().hex[:6])
 
     def tearDown(self):
-        for step in reversed(self.cleanups):
-            step()
+        self.run_cleanups()
+        # A failed case leaves its folders for a look.
         outcome = getattr(self, "_outcome", None)
         if getattr(outcome, "success", False):
-            shutil.rmtree(unix_path(self.root), ignore_errors=True)
-            shutil.rmtree(unix_path(self.product.src), ignore_errors=True)
+            self.remove_product_folders()
 
     def exists(self, win):
         return os.path.exists(ketra.unix(win))

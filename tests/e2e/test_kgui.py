@@ -31,6 +31,18 @@ def driver(*replies, seconds=10):
 
 
 class Framing(unittest.TestCase):
+    def check_refused(self, replies, call, broken, seconds=10):
+        """call(gui) raises a GuiError, and the driver is closed after it;
+        returns the error."""
+        gui = driver(*replies, seconds=seconds)
+        try:
+            with self.assertRaises(kgui.GuiError) as raised:
+                call(gui)
+            self.check_broken(gui, broken)
+            return raised.exception
+        finally:
+            gui.close()
+
     def check_broken(self, gui, message):
         """The driver is closed: every later command raises too."""
         with self.assertRaises(kgui.GuiError) as raised:
@@ -51,49 +63,21 @@ class Framing(unittest.TestCase):
     def test_a_line_more_than_announced_is_refused(self):
         # What the old driver sent when a window appeared between its count
         # and its list.
-        gui = driver("OK 1\n| 1 a\n| 2 b\nEND\n", "OK 1 2 3 4\n")
-        try:
-            with self.assertRaises(kgui.GuiError) as raised:
-                gui.rows("windows")
-            self.assertNotIsInstance(raised.exception, kgui.Refused)
-            self.assertIn("1 lines announced", str(raised.exception))
-            self.check_broken(gui, "1 lines announced")
-        finally:
-            gui.close()
+        error = self.check_refused(("OK 1\n| 1 a\n| 2 b\nEND\n", "OK 1 2 3 4\n"),
+                                   lambda gui: gui.rows("windows"), "1 lines announced")
+        self.assertNotIsInstance(error, kgui.Refused)
+        self.assertIn("1 lines announced", str(error))
 
     def test_a_line_fewer_than_announced_is_refused(self):
-        gui = driver("OK 2\n| 1 a\nEND\n")
-        try:
-            with self.assertRaises(kgui.GuiError):
-                gui.rows("windows")
-            self.check_broken(gui, "line 2 is 'END'")
-        finally:
-            gui.close()
+        self.check_refused(("OK 2\n| 1 a\nEND\n",), lambda gui: gui.rows("windows"),
+                           "line 2 is 'END'")
 
     def test_a_reply_that_is_neither_ok_nor_err_is_refused(self):
-        gui = driver("| 1 a\n")
-        try:
-            with self.assertRaises(kgui.GuiError):
-                gui.try_ask("text 1 2")
-            self.check_broken(gui, "out of step")
-        finally:
-            gui.close()
+        self.check_refused(("| 1 a\n",), lambda gui: gui.try_ask("text 1 2"), "out of step")
 
     def test_silence_and_an_ended_driver_are_errors_not_hangs(self):
-        gui = driver(None, seconds=1)
-        try:
-            with self.assertRaises(kgui.GuiError):
-                gui.ask("text 1 2")
-            self.check_broken(gui, "no reply within")
-        finally:
-            gui.close()
-        gui = driver("EXIT")
-        try:
-            with self.assertRaises(kgui.GuiError):
-                gui.ask("text 1 2")
-            self.check_broken(gui, "ended")
-        finally:
-            gui.close()
+        self.check_refused((None,), lambda gui: gui.ask("text 1 2"), "no reply within", seconds=1)
+        self.check_refused(("EXIT",), lambda gui: gui.ask("text 1 2"), "ended")
 
     def test_a_command_of_several_lines_is_not_sent(self):
         gui = driver("OK\n")

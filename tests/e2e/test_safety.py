@@ -7,7 +7,7 @@ import shutil
 import unittest
 import uuid
 
-from kinstall import (BUILD, Product, probe, restart_session, run_wine, tree_snapshot, unix_path,
+from kinstall import (BUILD, Product, ProductCase, probe, restart_session, run_wine, tree_snapshot, unix_path,
                       write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
@@ -18,20 +18,14 @@ def setUpModule():
     restart_session()
 
 
-class SafetyCase(unittest.TestCase):
+class SafetyCase(ProductCase):
     def setUp(self):
-        self.tag = "S" + uuid.uuid4().hex[:6]
-        self.root = "C:\\KTEST\\" + self.tag
+        self.make_product("S" + uuid.uuid4().hex[:6])
         self.app = self.root + "\\App"
-        os.makedirs(unix_path(self.root), exist_ok=True)
-        self.product = Product(self.tag, self.root)
-        self.cleanups = []
 
     def tearDown(self):
-        for step in reversed(self.cleanups):
-            step()
-        shutil.rmtree(unix_path(self.root), ignore_errors=True)
-        shutil.rmtree(unix_path(self.product.src), ignore_errors=True)
+        self.run_cleanups()
+        self.remove_product_folders()
 
     def install(self, product, manifest):
         done = product.install(manifest)

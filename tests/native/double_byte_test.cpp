@@ -97,6 +97,22 @@ TEST_F(DoubleByte, PathPartsStepWholeCharacters)
     EXPECT_FALSE(EndsWithBackslash(S("C:\\", Cheng).c_str()));
     EXPECT_TRUE(EndsWithBackslash(S("C:\\", Cheng, "\\").c_str()));
     EXPECT_FALSE(EndsWithBackslash(""));
+    // The engine cuts folders and keys at the last backslash: a name ending
+    // in 乗 has none of its own.
+    char key[] = "Software\\\x81\x5C\\\x81\x5C";
+    EXPECT_EQ(key + 11, LastBackslash(key));
+    char bare[] = "\x81\x5C";
+    EXPECT_EQ(nullptr, LastBackslash(bare));
+}
+
+TEST_F(DoubleByte, WildcardTestStepsWholeCharacters)
+{
+    EXPECT_TRUE(HasWildcards(S("C:\\", Cheng, "\\*.DLL").c_str()));
+    EXPECT_TRUE(HasWildcards("C:\\A?.TXT"));
+    EXPECT_FALSE(HasWildcards(S("C:\\", Shang, Zha).c_str()));
+    // A lead byte before the terminator never steps past it.
+    const char tail[] = "A\x81\0*";
+    EXPECT_FALSE(HasWildcards(tail));
 }
 
 TEST_F(DoubleByte, DeviceNamesDifferingInASecondByteAreDifferentDevices)

@@ -42,7 +42,8 @@ TEST(FitPath, ShortFirstFolderIsNotFoldedButCut)
 
 TEST(FitPath, OnlyThePathPartAfterTheHeadingChanges)
 {
-    EXPECT_EQ("Deleting:\r\nC:\\...\\X.DLL", Fit("Deleting:\r\nC:\\Program Files\\Common\\X.DLL", 19));
+    EXPECT_EQ("Deleting:\r\nC:\\...\\X.DLL",
+              Fit("Deleting:\r\nC:\\Program Files\\Common\\X.DLL", 19));
     // A width equal to the limit is too wide.
     EXPECT_EQ("ABCDEFGH...", Fit("ABCDEFGHIJKL", 12));
 }

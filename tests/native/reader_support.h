@@ -7,7 +7,7 @@
 #include "app/run_state.h"
 #include "log/items.h"
 #include "log/reader.h"
-#include "log/reader_host_table.h"
+#include "tests/support/reader_host_table.h"
 
 static const char* const SampleLogPath = "C:\\Program Files\\Sample\\INSTALL.LOG";
 

@@ -18,7 +18,8 @@ static std::string Fill(const char* tmpl, const ReportValues& values, int32_t si
 
 TEST(StatusReport, CompletedUninstallFillsTheBuiltInTemplate)
 {
-    ReportValues v = {{"Maker", "Prod", "1.0", "SN1", "Uninstall", "07/03/02 15:14", "Success", ""}};
+    ReportValues v = {
+        {"Maker", "Prod", "1.0", "SN1", "Uninstall", "07/03/02 15:14", "Success", ""}};
     std::string text = Fill(BuiltInReportTemplate, v);
     EXPECT_EQ(1510u, std::strlen(BuiltInReportTemplate));
     EXPECT_NE(std::string::npos, text.find("NAME = \"UninstallStatus\"\r\n"));

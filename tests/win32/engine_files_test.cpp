@@ -7,10 +7,11 @@
 #include "engine/deferred.h"
 #include "engine/files.h"
 #include "log/reader.h"
-#include "test_support_win32.h"
+#include "tests/win32/test_support.h"
 
-class EngineFiles : public ::testing::Test {
-protected:
+class EngineFiles : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         RestartNeeded = 0;
@@ -261,10 +262,10 @@ TEST_F(EngineFiles, ProtectedFoldersAreRecognisedInEverySpelling)
     ASSERT_TRUE(WriteFileText(keepInside, "mine"));
     RemoveDirectoryTree((shortProgramFiles + "\\.").c_str(), 1);
     RemoveDirectoryTree((forward + "/").c_str(), 1);
-    RemoveDirectoryTree((std::string(system) + "\\..\\..\\" + windowsName + "\\..\\" +
-                         programFiles.substr(3))
-                            .c_str(),
-                        1);
+    RemoveDirectoryTree(
+        (std::string(system) + "\\..\\..\\" + windowsName + "\\..\\" + programFiles.substr(3))
+            .c_str(),
+        1);
     EXPECT_TRUE(PathExists(keep));
     EXPECT_TRUE(PathExists(keepInside));
     EXPECT_EQ(0, RemoveOrRestoreFile((win + "\\system32\\..\\*.*").c_str(), "", 0));
@@ -341,8 +342,8 @@ TEST_F(EngineFiles, ReplacingAnInUseFileSchedulesDeleteThenRename)
     ASSERT_TRUE(WriteFileText(dir + "\\APP.BAK", "old"));
     ASSERT_TRUE(WriteFileText(dir + "\\~KTU0000.TMP", "taken"));
     TempNameCounter = 0;
-    HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     RestoreFileOrDefer((dir + "\\APP.BAK").c_str(), target.c_str());
     CloseHandle(held);
     EXPECT_EQ(2, TempNameCounter);

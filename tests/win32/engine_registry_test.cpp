@@ -45,8 +45,9 @@ static std::string ValueBytes(const std::string& key, const char* name, DWORD* t
     return data;
 }
 
-class EngineRegistry : public ::testing::Test {
-protected:
+class EngineRegistry : public ::testing::Test
+{
+  protected:
     void SetUp() override { DeleteRegistryTree("Software\\KetraTest", 1); }
     void TearDown() override { DeleteRegistryTree("Software\\KetraTest", 1); }
 };

@@ -15,7 +15,7 @@
 #include "log/pool.h"
 #include "log/reader.h"
 #include "log/reader_host_win32.h"
-#include "test_support_win32.h"
+#include "tests/win32/test_support.h"
 
 namespace
 {
@@ -76,16 +76,7 @@ class EngineReporting : public ::testing::Test
 
     void SetUp() override
     {
-        PoolFreeAll();
-        ResetRunState();
-        ResetLogValues();
-        CreateItemLists();
-        ResetLineBuffer();
-        SilentMode = 1;
-        AutoMode = 1;
-        UninstallMode = ModeAutomatic;
-        PlatformKind = PlatformNT;
-        GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
+        StartSilentAutomaticRun();
         Seen = Record();
         saved = Reporter;
         Reporter = &Recording;

@@ -6,18 +6,11 @@
 #include <string>
 
 #include "platform/libraries.h"
-#include "tests/win32/test_support_win32.h"
+#include "tests/win32/test_support.h"
 
 static std::string StandInPath(const char* file)
 {
-    const char* build = getenv("KETRA_BUILD");
-    std::string path = build ? build : "";
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path + "\\tools\\standins\\" + file;
+    return BuildToolPath("standins", file);
 }
 
 static std::string ModuleFolder(HMODULE module)

@@ -12,6 +12,7 @@
 #include "log/pool.h"
 #include "log/reader.h"
 #include "log/reader_host_win32.h"
+#include "tests/win32/test_support.h"
 
 namespace
 {
@@ -38,11 +39,7 @@ class ReaderSystem : public ::testing::Test
 
     void SetUp() override
     {
-        PoolFreeAll();
-        ResetRunState();
-        ResetLogValues();
-        CreateItemLists();
-        ResetLineBuffer();
+        ResetRun();
         RefusalSeen.clear();
         char temp[MAX_PATH];
         GetTempPathA(sizeof(temp), temp);

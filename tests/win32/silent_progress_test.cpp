@@ -18,7 +18,7 @@
 #include "log/line_reader.h"
 #include "log/pool.h"
 #include "log/reader.h"
-#include "test_support_win32.h"
+#include "tests/win32/test_support.h"
 #include "ui/progress.h"
 
 namespace
@@ -98,13 +98,7 @@ class SilentProgress : public ::testing::Test
 
     void TearDown() override
     {
-        DestroyStartupWindow();
-        if (MainWindow)
-            DestroyWindow(MainWindow);
-        MainWindow = nullptr;
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0)
-            DispatchMessageA(&message);
+        CloseRunWindows();
         WorkStarted = savedWorkStarted;
         ResetRunState();
     }

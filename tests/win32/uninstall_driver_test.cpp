@@ -14,7 +14,7 @@
 #include "log/pool.h"
 #include "log/reader.h"
 #include "log/reader_host_win32.h"
-#include "test_support_win32.h"
+#include "tests/win32/test_support.h"
 #include "ui/progress.h"
 
 namespace
@@ -60,17 +60,8 @@ class UninstallDriver : public ::testing::Test
   protected:
     void SetUp() override
     {
-        PoolFreeAll();
-        ResetRunState();
-        ResetLogValues();
-        CreateItemLists();
-        ResetLineBuffer();
-        SilentMode = 1;
-        AutoMode = 1;
-        UninstallMode = ModeAutomatic;
-        PlatformKind = PlatformNT;
+        StartSilentAutomaticRun();
         WorkStarted = 1; // no wizard: the driver skips its working view
-        GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
     }
 
     // Writes the log and reads it as the program does.

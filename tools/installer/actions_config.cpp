@@ -45,8 +45,8 @@ static void OldDataLines(DWORD type, const std::vector<unsigned char>& data,
             lines.push_back(std::string());
     } else if (type == REG_DWORD && size == 4) {
         const unsigned char* b = data.data();
-        lines.push_back(std::to_string((unsigned long)(b[0] | b[1] << 8 | b[2] << 16 |
-                                                       (DWORD)b[3] << 24)));
+        lines.push_back(
+            std::to_string((unsigned long)(b[0] | b[1] << 8 | b[2] << 16 | (DWORD)b[3] << 24)));
     } else {
         lines.push_back(HexText(data.data(), size));
     }
@@ -82,8 +82,8 @@ int DoRegValue(const Directive& d)
                         &key, nullptr) != ERROR_SUCCESS)
         return Complain(d, "cannot create the key " + keyName);
     DWORD oldType = 0, oldSize = 0;
-    int hadOld = RegQueryValueExA(key, name.c_str(), nullptr, &oldType, nullptr, &oldSize) ==
-                 ERROR_SUCCESS;
+    int hadOld =
+        RegQueryValueExA(key, name.c_str(), nullptr, &oldType, nullptr, &oldSize) == ERROR_SUCCESS;
     std::vector<unsigned char> old(oldSize + 2, 0);
     if (hadOld) {
         DWORD size = oldSize;
@@ -92,8 +92,8 @@ int DoRegValue(const Directive& d)
     }
     std::vector<unsigned char> data;
     NewData(d, data);
-    LONG set = RegSetValueExA(key, name.c_str(), 0, ValueTypes[d.type], data.data(),
-                              (DWORD)data.size());
+    LONG set =
+        RegSetValueExA(key, name.c_str(), 0, ValueTypes[d.type], data.data(), (DWORD)data.size());
     RegCloseKey(key);
     if (set != ERROR_SUCCESS)
         return Complain(d, "cannot write the value " + name + " of " + keyName);
@@ -134,13 +134,11 @@ int DoIni(const Directive& d)
 {
     const std::string &file = d.args[0], &section = d.args[1], &item = d.args[2];
     char old[1024];
-    GetPrivateProfileStringA(section.c_str(), item.c_str(), NoEntry, old, sizeof old,
-                             file.c_str());
+    GetPrivateProfileStringA(section.c_str(), item.c_str(), NoEntry, old, sizeof old, file.c_str());
     int hadOld = lstrcmpA(old, NoEntry) != 0;
     if (MakeFolderChain(FolderOf(file), 1))
         return Complain(d, "cannot create the folder of " + file);
-    if (!WritePrivateProfileStringA(section.c_str(), item.c_str(), d.args[3].c_str(),
-                                    file.c_str()))
+    if (!WritePrivateProfileStringA(section.c_str(), item.c_str(), d.args[3].c_str(), file.c_str()))
         return Complain(d, "cannot write to " + file);
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
     LogLine("INI File: " + file);

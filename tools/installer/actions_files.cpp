@@ -81,7 +81,8 @@ int DoCopy(const Directive& d)
 
 static std::string NumberOr(const std::string& text, const char* fallback)
 {
-    return text.empty() ? std::string(fallback) : std::to_string(strtoul(text.c_str(), nullptr, 10));
+    return text.empty() ? std::string(fallback)
+                        : std::to_string(strtoul(text.c_str(), nullptr, 10));
 }
 
 int DoLink(const Directive& d)
@@ -135,8 +136,8 @@ int DoEdit(const Directive& d)
     std::string backup;
     if (CopyForBackup(path, backup))
         return Complain(d, "cannot take the backup copy of " + path);
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return Complain(d, "cannot open " + path + " for editing");
     std::string text = d.args[1] + "\r\n";

@@ -46,9 +46,9 @@ void CloseProgramManager()
 static int SendProgman(const std::string& command)
 {
     DWORD result = 0;
-    HDDEDATA done = DdeClientTransaction((LPBYTE)command.c_str(), (DWORD)command.size() + 1,
-                                        ProgmanConversation, nullptr, 0, XTYP_EXECUTE, 10000,
-                                        &result);
+    HDDEDATA done =
+        DdeClientTransaction((LPBYTE)command.c_str(), (DWORD)command.size() + 1,
+                             ProgmanConversation, nullptr, 0, XTYP_EXECUTE, 10000, &result);
     return done ? 0 : 1;
 }
 
@@ -57,7 +57,8 @@ int DoGroup(const Directive& d)
     if (OpenProgramManager())
         return 0;
     const std::string &group = d.args[0], &name = d.args[1], &command = d.args[2];
-    if (SendProgman("[CreateGroup(" + group + ")]") || SendProgman("[ShowGroup(" + group + ",1)]") ||
+    if (SendProgman("[CreateGroup(" + group + ")]") ||
+        SendProgman("[ShowGroup(" + group + ",1)]") ||
         SendProgman("[AddItem(" + command + "," + name + ")]"))
         return Complain(d, "Program Manager refused the item " + name + " of " + group);
     LogLine("Icon Group: " + group);
@@ -74,10 +75,10 @@ int DoService(const Directive& d)
     if (!manager)
         return Complain(d, "cannot open the service control manager");
     int result = 0;
-    SC_HANDLE service = CreateServiceA(manager, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
-                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                       SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+    SC_HANDLE service =
+        CreateServiceA(manager, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                       binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     // An upgrade meets the service of the earlier installation.
     if (!service && GetLastError() == ERROR_SERVICE_EXISTS)
         service = OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS);

@@ -5,5 +5,11 @@
 #include <cstdint>
 
 uint32_t Crc32Buffer(uint32_t running, const void* data, size_t length);
-inline uint32_t Crc32Start() { return 0xFFFFFFFFu; }
-inline uint32_t Crc32Finish(uint32_t running) { return ~running; }
+inline uint32_t Crc32Start()
+{
+    return 0xFFFFFFFFu;
+}
+inline uint32_t Crc32Finish(uint32_t running)
+{
+    return ~running;
+}

@@ -18,19 +18,38 @@ static int HeaderLine(const Directive& d)
 {
     const std::string& a = d.args.empty() ? std::string() : d.args[0];
     switch (d.kind) {
-    case DirManufacturer: LogLine("Manufacturer: " + a); return 1;
-    case DirProduct: LogLine("Product: " + a); return 1;
-    case DirVersion: LogLine("Version Number: " + a); return 1;
-    case DirSerial: LogLine("Serial Number: " + a); return 1;
-    case DirPerUserId: LogLine("Per-User ID: " + a); return 1;
-    case DirUninstallMif: LogLine("Uninstall MIF: " + a); return 1;
-    case DirAdmin: LogLine("User Rights: Admin"); return 1;
+    case DirManufacturer:
+        LogLine("Manufacturer: " + a);
+        return 1;
+    case DirProduct:
+        LogLine("Product: " + a);
+        return 1;
+    case DirVersion:
+        LogLine("Version Number: " + a);
+        return 1;
+    case DirSerial:
+        LogLine("Serial Number: " + a);
+        return 1;
+    case DirPerUserId:
+        LogLine("Per-User ID: " + a);
+        return 1;
+    case DirUninstallMif:
+        LogLine("Uninstall MIF: " + a);
+        return 1;
+    case DirAdmin:
+        LogLine("User Rights: Admin");
+        return 1;
     case DirDeleteInUse:
         LogLine(std::string("Delete in-use files: ") + (EqualNoCase(a, "on") ? "On" : "Off"));
         return 1;
-    case DirSystemRestore: LogLine("System Restore: Enabled"); return 1;
-    case DirSubsystem: LogLine("SubSystem: " + a); return 1;
-    default: return 0;
+    case DirSystemRestore:
+        LogLine("System Restore: Enabled");
+        return 1;
+    case DirSubsystem:
+        LogLine("SubSystem: " + a);
+        return 1;
+    default:
+        return 0;
     }
 }
 
@@ -38,26 +57,40 @@ static int RunAction(const Directive& d)
 {
     switch (d.kind) {
     case DirDir:
-    case DirTree: return DoFolder(d);
-    case DirCopy: return DoCopy(d);
-    case DirLink: return DoLink(d);
-    case DirReg: return DoRegValue(d);
-    case DirRegTree: return DoRegTree(d);
-    case DirIniNew: return DoIniNew(d);
-    case DirIni: return DoIni(d);
-    case DirEdit: return DoEdit(d);
-    case DirDelete: return DoDelete(d);
-    case DirGroup: return DoGroup(d);
+    case DirTree:
+        return DoFolder(d);
+    case DirCopy:
+        return DoCopy(d);
+    case DirLink:
+        return DoLink(d);
+    case DirReg:
+        return DoRegValue(d);
+    case DirRegTree:
+        return DoRegTree(d);
+    case DirIniNew:
+        return DoIniNew(d);
+    case DirIni:
+        return DoIni(d);
+    case DirEdit:
+        return DoEdit(d);
+    case DirDelete:
+        return DoDelete(d);
+    case DirGroup:
+        return DoGroup(d);
     case DirExecute:
     case DirExecuteProgram:
         LogLine((d.kind == DirExecute ? "Execute Path: " : "Execute Program: ") + d.args[0]);
         if (d.args.size() > 1 && !d.args[1].empty())
             LogLine("Execute Name: " + d.args[1]);
         return 0;
-    case DirService: return DoService(d);
-    case DirDevice: return DoDevice(d);
-    case DirRegister: return DoRegister(d);
-    default: return 0;
+    case DirService:
+        return DoService(d);
+    case DirDevice:
+        return DoDevice(d);
+    case DirRegister:
+        return DoRegister(d);
+    default:
+        return 0;
     }
 }
 

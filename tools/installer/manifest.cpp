@@ -53,9 +53,8 @@ static const KeywordEntry Keywords[] = {
 };
 
 static const char* RootNames[5][2] = {
-    {"HKCR", "HKEY_CLASSES_ROOT"}, {"HKCU", "HKEY_CURRENT_USER"},
-    {"HKLM", "HKEY_LOCAL_MACHINE"}, {"HKU", "HKEY_USERS"},
-    {"HKCC", "HKEY_CURRENT_CONFIG"},
+    {"HKCR", "HKEY_CLASSES_ROOT"}, {"HKCU", "HKEY_CURRENT_USER"},   {"HKLM", "HKEY_LOCAL_MACHINE"},
+    {"HKU", "HKEY_USERS"},         {"HKCC", "HKEY_CURRENT_CONFIG"},
 };
 static const char* TypeNames[5] = {"sz", "expand_sz", "multi_sz", "dword", "binary"};
 
@@ -315,8 +314,8 @@ static int CheckDirective(Manifest& m, Directive& d, int checkPayload)
         a.resize(8);
         for (int i = 4; i <= 6; i++)
             if (!a[i].empty() && !IsDecimal(a[i], 0xFFFF))
-                return Fail(m, d.line, "link field " + std::to_string(i + 1) +
-                                           " must be a decimal number");
+                return Fail(m, d.line,
+                            "link field " + std::to_string(i + 1) + " must be a decimal number");
         return 0;
     case DirReg:
         d.root = ParseRoot(a[0]);
@@ -433,9 +432,8 @@ int LoadManifest(const char* path, Manifest& m, int checkPayload)
             size_t from = 0;
             for (;;) {
                 size_t bar = rest.find('|', from);
-                std::string field = Trim(rest.substr(from, bar == std::string::npos
-                                                               ? std::string::npos
-                                                               : bar - from));
+                std::string field = Trim(
+                    rest.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
                 std::string expanded;
                 if (Expand(m, line, field, expanded))
                     return 1;
@@ -447,11 +445,12 @@ int LoadManifest(const char* path, Manifest& m, int checkPayload)
         }
         int n = (int)d.args.size();
         if (n < k->minArgs || (k->maxArgs >= 0 && n > k->maxArgs))
-            return Fail(m, line, "'" + word + "' takes " + std::to_string(k->minArgs) +
-                                     (k->maxArgs == k->minArgs ? std::string()
-                                      : k->maxArgs < 0 ? " or more"
-                                                       : " to " + std::to_string(k->maxArgs)) +
-                                     " fields, not " + std::to_string(n));
+            return Fail(m, line,
+                        "'" + word + "' takes " + std::to_string(k->minArgs) +
+                            (k->maxArgs == k->minArgs ? std::string()
+                             : k->maxArgs < 0         ? " or more"
+                                                      : " to " + std::to_string(k->maxArgs)) +
+                            " fields, not " + std::to_string(n));
         // Settings must be known before the lines that use them are checked.
         if (d.kind == DirAppDir || d.kind == DirPayload) {
             if (CheckDirective(m, d, checkPayload))

@@ -5,12 +5,38 @@
 #include <vector>
 
 enum DirectiveKind {
-    DirTitle, DirAppDir, DirPayload, DirBackupDir, DirCharset, DirSource,
-    DirManufacturer, DirProduct, DirVersion, DirSerial, DirPerUserId, DirUninstallMif,
-    DirAdmin, DirDeleteInUse, DirSystemRestore, DirSubsystem,
-    DirDir, DirTree, DirCopy, DirLink, DirReg, DirRegTree, DirIniNew, DirIni,
-    DirEdit, DirDelete, DirGroup, DirExecute, DirExecuteProgram, DirService,
-    DirDevice, DirRegister
+    DirTitle,
+    DirAppDir,
+    DirPayload,
+    DirBackupDir,
+    DirCharset,
+    DirSource,
+    DirManufacturer,
+    DirProduct,
+    DirVersion,
+    DirSerial,
+    DirPerUserId,
+    DirUninstallMif,
+    DirAdmin,
+    DirDeleteInUse,
+    DirSystemRestore,
+    DirSubsystem,
+    DirDir,
+    DirTree,
+    DirCopy,
+    DirLink,
+    DirReg,
+    DirRegTree,
+    DirIniNew,
+    DirIni,
+    DirEdit,
+    DirDelete,
+    DirGroup,
+    DirExecute,
+    DirExecuteProgram,
+    DirService,
+    DirDevice,
+    DirRegister
 };
 
 // Flags of a copy line.
@@ -32,8 +58,8 @@ struct Directive {
 };
 
 struct Manifest {
-    std::string path;       // the manifest file
-    std::string folder;     // its folder, with a trailing backslash
+    std::string path;   // the manifest file
+    std::string folder; // its folder, with a trailing backslash
     std::string title;
     std::string appDir;     // no trailing backslash
     std::string payloadDir; // no trailing backslash

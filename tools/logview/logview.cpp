@@ -24,7 +24,7 @@
 #ifdef LOGVIEW_WIN32
 #include "log/reader_host_win32.h"
 #else
-#include "log/reader_host_table.h"
+#include "tests/support/reader_host_table.h"
 #endif
 
 static void Refused(const char* text, const char* caption)

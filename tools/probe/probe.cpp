@@ -22,10 +22,14 @@
 
 static HKEY RootKey(const std::string& s)
 {
-    if (s == "0" || !lstrcmpiA(s.c_str(), "HKCR")) return HKEY_CLASSES_ROOT;
-    if (s == "1" || !lstrcmpiA(s.c_str(), "HKCU")) return HKEY_CURRENT_USER;
-    if (s == "2" || !lstrcmpiA(s.c_str(), "HKLM")) return HKEY_LOCAL_MACHINE;
-    if (s == "3" || !lstrcmpiA(s.c_str(), "HKU")) return HKEY_USERS;
+    if (s == "0" || !lstrcmpiA(s.c_str(), "HKCR"))
+        return HKEY_CLASSES_ROOT;
+    if (s == "1" || !lstrcmpiA(s.c_str(), "HKCU"))
+        return HKEY_CURRENT_USER;
+    if (s == "2" || !lstrcmpiA(s.c_str(), "HKLM"))
+        return HKEY_LOCAL_MACHINE;
+    if (s == "3" || !lstrcmpiA(s.c_str(), "HKU"))
+        return HKEY_USERS;
     return HKEY_CURRENT_CONFIG;
 }
 
@@ -180,7 +184,8 @@ static void LinkLine(const std::string& path)
 static void ServiceLine(const std::string& name)
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+    SC_HANDLE service =
+        manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
     SERVICE_STATUS status = {};
     if (service && QueryServiceStatus(service, &status))
         printf("present %lu\n", status.dwCurrentState);
@@ -238,8 +243,9 @@ static void Run(const std::string& command)
             printf("%s\n", all + at);
     } else if (what == "folder") {
         char path[MAX_PATH] = "";
-        int csidl = f[1] == "PROGRAMS" ? CSIDL_PROGRAMS : f[1] == "DESKTOP" ? CSIDL_DESKTOPDIRECTORY
-                                                                           : CSIDL_WINDOWS;
+        int csidl = f[1] == "PROGRAMS"  ? CSIDL_PROGRAMS
+                    : f[1] == "DESKTOP" ? CSIDL_DESKTOPDIRECTORY
+                                        : CSIDL_WINDOWS;
         SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
         printf("%s\n", path);
     } else if (what == "short") {

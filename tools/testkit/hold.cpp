@@ -33,8 +33,8 @@ int main(int argc, char** argv)
         return 2;
     }
     for (int i = 2; i < argc; i++) {
-        HANDLE h = CreateFileA(argv[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                               nullptr);
+        HANDLE h =
+            CreateFileA(argv[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             fprintf(stderr, "KHOLD: cannot open %s\n", argv[i]);
             return 1;
@@ -46,8 +46,8 @@ int main(int argc, char** argv)
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "KetraHold";
     RegisterClassA(&wc);
-    CreateWindowA("KetraHold", "KHOLD", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                  wc.hInstance, nullptr);
+    CreateWindowA("KetraHold", "KHOLD", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                  nullptr);
     std::string ready = std::string(argv[1]) + ".ready";
     FILE* f = fopen(ready.c_str(), "w");
     if (f)

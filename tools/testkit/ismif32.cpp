@@ -14,8 +14,8 @@ extern "C" BOOL WINAPI InstallStatusMIF(LPCSTR file, LPCSTR manufacturer, LPCSTR
     if (GetEnvironmentVariableA("KETRA_MIF_LOG", logPath, sizeof(logPath))) {
         FILE* f = fopen(logPath, "ab");
         if (f) {
-            fprintf(f, "%s|%s|%s|%s|%s|%s|%s|%d\r\n", file, manufacturer, product, version,
-                    locale, serial, message, (int)success);
+            fprintf(f, "%s|%s|%s|%s|%s|%s|%s|%d\r\n", file, manufacturer, product, version, locale,
+                    serial, message, (int)success);
             fclose(f);
         }
     }

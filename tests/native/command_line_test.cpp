@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace {
+namespace
+{
 
 const std::vector<FakeEntry> Tree = {
     {"C:", "", 0x10},
@@ -17,8 +18,9 @@ const std::vector<FakeEntry> Tree = {
     {"C:\\Tools\\UNKETRA32.INI", "", 0x20},
 };
 
-class CommandLine : public ::testing::Test {
-protected:
+class CommandLine : public ::testing::Test
+{
+  protected:
     void SetUp() override { UseFakeSystem(Tree, "C:\\Tools"); }
     void TearDown() override { ResetFakeSystem(); }
     // Options, then path and title; returns the path.
@@ -91,8 +93,7 @@ TEST_F(CommandLine, QuotedPathIsShortenedAndTitleFollows)
     EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG",
               Parse("\"C:\\Program Files\\App\\INSTALL.LOG\"   My App"));
     EXPECT_EQ("My App", Title());
-    EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG",
-              Parse("\"C:\\Program Files\\App\\INSTALL.LOG\"  "));
+    EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG", Parse("\"C:\\Program Files\\App\\INSTALL.LOG\"  "));
     EXPECT_EQ("(none)", Title());
     // Without a closing quote the path runs to the end.
     EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG", Parse("\"C:\\Program Files\\App\\INSTALL.LOG"));

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 std::string Expand(const char* text, int32_t size)
 {

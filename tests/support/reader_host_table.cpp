@@ -1,4 +1,4 @@
-#include "log/reader_host_table.h"
+#include "tests/support/reader_host_table.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,6 +7,7 @@
 #include "app/run_state.h"
 #include "log/items.h"
 #include "log/line_reader.h"
+#include "log/path_helpers.h"
 #include "log/pool.h"
 #include "log/reader.h"
 
@@ -164,11 +165,7 @@ static void TableOemToAnsi(char* text)
 
 static void CopyOut(const std::string& text, char* out, int32_t size)
 {
-    if (size <= 0)
-        return;
-    size_t n = text.size() < (size_t)(size - 1) ? text.size() : (size_t)(size - 1);
-    std::memcpy(out, text.data(), n);
-    out[n] = 0;
+    CopyText(out, text.c_str(), size);
 }
 
 static int32_t TableShellFolder(int32_t common, char* out, int32_t size)

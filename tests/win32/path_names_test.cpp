@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace {
+namespace
+{
 
 // Real folders with long and short names, made under the temporary directory.
-class PathNames : public ::testing::Test {
-protected:
+class PathNames : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         UseSystemRules();
@@ -86,8 +88,8 @@ TEST_F(PathNames, BareNameTakesTheCurrentDirectory)
 TEST_F(PathNames, NetworkPathKeepsServerAndShare)
 {
     // No such server: only the components below the share are tried, and stay.
-    EXPECT_EQ("\\\\nosuchserver\\share\\Long Dir", Convert("\\\\nosuchserver\\share\\Long Dir",
-                                                          ToShort));
+    EXPECT_EQ("\\\\nosuchserver\\share\\Long Dir",
+              Convert("\\\\nosuchserver\\share\\Long Dir", ToShort));
 }
 
 TEST_F(PathNames, MissingAndNamePart)
@@ -105,7 +107,8 @@ TEST_F(PathNames, DoubleByteSecondBytesAreNotBackslashes)
     // and a run in any other page tests nothing here.
     ASSERT_EQ(936u, GetACP()) << "the Wine tests run with LC_ALL=zh_CN.UTF-8";
     // 0x81 0x5C: one character whose second byte is a backslash.
-    const char text[] = "\x81\x5C" "a\\b";
+    const char text[] = "\x81\x5C"
+                        "a\\b";
     EXPECT_EQ(text + 3, FindCharMb(text, '\\'));
 }
 

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace {
+namespace
+{
 
 // Each test writes its own settings file in the temporary directory.
-class Catalogue : public ::testing::Test {
-protected:
+class Catalogue : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         UseSystemRules();

@@ -5,17 +5,20 @@
 #include "app/startup.h"
 #include "log/path_helpers.h"
 #include "platform/system_rules.h"
+#include "tests/win32/test_support.h"
 #include "ui/resources/resource.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
 
-namespace {
+namespace
+{
 
 // The windows as start-up makes them, from this test program's resources.
-class StartupWindows : public ::testing::Test {
-protected:
+class StartupWindows : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ResetRunState();
@@ -27,16 +30,7 @@ protected:
             registered = RegisterMainWindowClass(GetModuleHandleA(nullptr));
         ASSERT_TRUE(registered);
     }
-    void TearDown() override
-    {
-        DestroyStartupWindow();
-        if (MainWindow)
-            DestroyWindow(MainWindow);
-        MainWindow = nullptr;
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0)
-            DispatchMessageA(&message);
-    }
+    void TearDown() override { CloseRunWindows(); }
     static std::string Text(HWND window)
     {
         char text[512] = "";

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 const std::vector<FakeEntry> Tree = {
     {"C:", "", 0x10},
@@ -20,8 +21,9 @@ const std::vector<FakeEntry> Tree = {
     {"C:\\Work Dir\\INSTALL.LOG", "", 0x20},
 };
 
-class PathHelpers : public ::testing::Test {
-protected:
+class PathHelpers : public ::testing::Test
+{
+  protected:
     void SetUp() override { UseFakeSystem(Tree, "C:\\Work Dir"); }
     void TearDown() override { ResetFakeSystem(); }
     std::string Convert(const char* in, int32_t mode)
@@ -90,11 +92,32 @@ TEST_F(PathHelpers, FileNamePartAndMissing)
     EXPECT_EQ(-1, PathMissing("C:\\NOPE"));
 }
 
+TEST_F(PathHelpers, BoundedCopyCutsTakesNullAndOverlaps)
+{
+    char out[6];
+    CopyText(out, "ABCDEFGH", sizeof out);
+    EXPECT_STREQ("ABCDE", out);
+    CopyText(out, nullptr, sizeof out);
+    EXPECT_STREQ("", out);
+    char shift[] = "C:\\APP\\X";
+    CopyText(shift, shift + 3, sizeof shift);
+    EXPECT_STREQ("APP\\X", shift);
+    out[0] = 'Z';
+    CopyText(out, "A", 0);
+    EXPECT_EQ('Z', out[0]);
+    char none[] = "NAME.TXT";
+    EXPECT_EQ(nullptr, LastBackslash(none));
+    char root[] = "C:\\";
+    EXPECT_EQ(root + 2, LastBackslash(root));
+}
+
 TEST_F(PathHelpers, FindCharSkipsSecondBytesOfDoubleByteCharacters)
 {
     UseDoubleByteRule();
     // 0x81 0x5C is one character whose second byte is '\'; 0x95 0x7C ends in '|'.
-    const char text[] = "\x81\x5C" "a\x95\x7C" "b\\c|";
+    const char text[] = "\x81\x5C"
+                        "a\x95\x7C"
+                        "b\\c|";
     EXPECT_EQ(text + 6, FindCharMb(text, '\\'));
     EXPECT_EQ(text + 8, FindCharMb(text, '|'));
     EXPECT_EQ(nullptr, FindCharMb("\x81\x5C", '\\'));

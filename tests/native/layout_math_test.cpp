@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <climits>
 
-namespace {
+namespace
+{
 
 TEST(Gradient, BandsRunFromStartToEndColour)
 {

@@ -6,15 +6,13 @@
 #include "engine/engine_env.h"
 #include "ui/progress.h"
 
-// Two hooks for the system tests, built only into the test build (the
-// build defines KETRA_TEST_HOOKS); the shipped program reads no such
-// variable. Both are off unless the environment names them: KETRA_HOLD_MS
+// Two hooks for the system tests, linked only into the test builds of the
+// program (app/hooks_off_win32.cpp stands in for them in the shipped one).
+// Both are off unless the environment names them: KETRA_HOLD_MS
 // keeps the windows up (serving their messages) for a screenshot and then
 // ends the run without reading the log, and KETRA_TRACE names a file where
 // the run writes what start-up decided, which a test cannot otherwise see
 // when there is no work to do.
-
-#ifdef KETRA_TEST_HOOKS
 
 int32_t HoldForTest()
 {
@@ -74,14 +72,3 @@ void TraceStartupForTest(const RunOptions& options, const RunFiles& files,
         GetWindowTextA(MainWindow, title, sizeof title);
     Put(file, "MainWindowTitle", title);
 }
-
-#else
-
-int32_t HoldForTest()
-{
-    return 0;
-}
-
-void TraceStartupForTest(const RunOptions&, const RunFiles&, const RunOutcome&) {}
-
-#endif
