@@ -8,6 +8,7 @@
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "app/status_report.h"
+#include "engine/journal.h"
 #include "engine/uninstall.h"
 #include "log/items.h"
 #include "log/reader.h"
@@ -49,11 +50,21 @@ static void WaitForWizard()
 }
 
 // The uninstall or the repair; returns how it ended.
+// A dry run makes no restore point and tells no one of changes it did not
+// make; the repair, which rewrites files as it checks them, is not run.
 static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
 {
     SetCurrentDirectoryA("\\");
+    bool repair = UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown);
+    if (options.dryRun) {
+        if (repair)
+            JournalNote("repair | not run: a dry run foresees uninstalls only");
+        else
+            RunUninstall(logPath);
+        return CollectRunOutcome();
+    }
     BeginRestorePoint();
-    if (UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown))
+    if (repair)
         RunRepair();
     else
         RunUninstall(logPath);
@@ -83,7 +94,8 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
         DestroyWindow(WizardWindow);
         WizardWindow = nullptr;
     }
-    WriteStatusReport(outcome);
+    if (!options.dryRun)
+        WriteStatusReport(outcome);
     return CloseRun(options, files, outcome);
 }
 
@@ -97,5 +109,6 @@ int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
     SetCursor(previous);
     if (failed)
         return CloseRun(options, files, CollectRunOutcome());
+    JournalLogRead(files.logPath, LatestInstallation);
     return RunSequence(options, files);
 }

@@ -7,6 +7,7 @@
 
 #include "app/run_state.h"
 #include "engine/engine_env.h"
+#include "engine/journal.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
 
@@ -25,13 +26,33 @@ static bool IsOwnModule(const char* path)
     return lstrcmpiA(longForm, ModulePath) == 0;
 }
 
-int32_t ClearAndDeleteOrDefer(const char* path)
+OpResult ForeseeDelete(const char* path)
 {
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return Outcome(OpMissing);
+    if (IsOwnModule(path))
+        return Outcome(OpDeferred);
+    // Opened by no one else: the delete would go through now.
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return Outcome(OpRemoved);
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return DeleteInUseFiles ? Outcome(OpDeferred) : Outcome(OpFailed, error);
+    return Outcome(OpFailed, error);
+}
+
+OpResult ClearAndDeleteOrDefer(const char* path)
+{
+    if (JournalDryRun())
+        return DeleteFileOrDefer(path);
     if (IsOwnModule(path))
         SelfRemovalPending = 1;
     else if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
-        return 0;
+        return JournalRecord(WhatFile, path, Outcome(OpRemoved));
     }
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileOrDefer(path);
@@ -84,32 +105,37 @@ void DeleteAtRestart(const char* path)
         MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-int32_t DeleteFileOrDefer(const char* path)
+OpResult DeleteFileOrDefer(const char* path)
 {
+    if (JournalDryRun())
+        return JournalRecord(WhatFile, path, ForeseeDelete(path));
     bool wasMissing = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
     bool own = IsOwnModule(path);
     if (own)
         SelfRemovalPending = 1;
     if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
-        return 0;
+        return JournalRecord(WhatFile, path, Outcome(OpRemoved));
     }
-    if (!DeleteInUseFiles || wasMissing)
-        return 1;
+    DWORD error = GetLastError();
+    if (wasMissing)
+        return JournalRecord(WhatFile, path, Outcome(OpMissing));
     // The program's own file is removed by the temporary copy after the run.
     if (own)
-        return 1;
+        return JournalRecord(WhatFile, path, Outcome(OpDeferred));
+    if (!DeleteInUseFiles)
+        return JournalRecord(WhatFile, path, Outcome(OpFailed, error));
     RestartNeeded = 1;
     if (PlatformKind != Platform95) {
         DeleteAtRestart(path);
-        return 1;
+        return JournalRecord(WhatFile, path, Outcome(OpDeferred));
     }
     // WININIT.INI is read before long names are known: it takes 8.3 names.
     char shortPath[MAX_PATH];
     CopyPath(shortPath, path);
     ConvertPathNames(shortPath, ToShort);
     DeleteAtRestart(shortPath);
-    return 1;
+    return JournalRecord(WhatFile, path, Outcome(OpDeferred));
 }
 
 void MakeTempName(const char* target, char* out)

@@ -1,6 +1,7 @@
 #include "engine/progman_win32.h"
 
 #include "log/items.h"
+#include "engine/journal.h"
 #include "engine/reporter.h"
 
 DWORD DdeInstance;
@@ -102,16 +103,26 @@ void OpenProgramManager()
 
 void SendProgmanCommand(const char* command)
 {
-    if (!ProgmanConversation)
+    if (JournalDryRun()) {
+        JournalRecord(WhatProgmanItem, command, Outcome(OpRemoved));
         return;
+    }
+    if (!ProgmanConversation) {
+        JournalRecord(WhatProgmanItem, command, Outcome(OpFailed, ERROR_NOT_CONNECTED));
+        return;
+    }
     HDDEDATA data =
         DdeCreateDataHandle(DdeInstance, (LPBYTE)command, lstrlenA(command) + 1, 0, nullptr, 0, 0);
-    if (!data)
+    if (!data) {
+        JournalRecord(WhatProgmanItem, command, Outcome(OpFailed, ERROR_NOT_ENOUGH_MEMORY));
         return;
+    }
     // The data goes as a handle (size -1); the handle passes to DDE.
-    DdeClientTransaction((LPBYTE)data, 0xFFFFFFFF, ProgmanConversation, nullptr, 0, XTYP_EXECUTE,
-                         ExecuteTimeout, nullptr);
+    HDDEDATA done = DdeClientTransaction((LPBYTE)data, 0xFFFFFFFF, ProgmanConversation, nullptr, 0,
+                                         XTYP_EXECUTE, ExecuteTimeout, nullptr);
     ProgmanCommandsSent++;
+    JournalRecord(WhatProgmanItem, command,
+                  done ? Outcome(OpRemoved) : Outcome(OpFailed, ERROR_GEN_FAILURE));
 }
 
 void DeleteIconEntry(int32_t index)

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/engine_env.h"
+#include "engine/journal.h"
 #include "engine/reporter.h"
 #include "platform/libraries.h"
 #include "platform/procedure.h"
@@ -109,6 +110,9 @@ static void CallServerEntry(const char* path, int32_t register_)
 
 void SelfRegister(const char* heading, const char* path, int32_t register_)
 {
+    // A server's own code changes the machine: a dry run never calls it.
+    if (JournalDryRun())
+        return;
     char savedDirectory[MAX_PATH];
     char folder[MAX_PATH];
     char shortPath[MAX_PATH];
@@ -162,15 +166,30 @@ void SelfRegister(const char* heading, const char* path, int32_t register_)
 void StopAndDeleteService(const char* name)
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager)
+    if (!manager) {
+        JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
         return;
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_STOP | DELETE);
-    if (service) {
+    }
+    bool dryRun = JournalDryRun() != 0;
+    SC_HANDLE service =
+        OpenServiceA(manager, name, dryRun ? SERVICE_QUERY_STATUS : SERVICE_STOP | DELETE);
+    if (!service) {
+        DWORD error = GetLastError();
+        JournalRecord(WhatService, name,
+                      error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome(OpMissing)
+                                                            : Outcome(OpFailed, error));
+    } else if (dryRun) {
+        JournalRecord(WhatService, name, Outcome(OpRemoved));
+        CloseServiceHandle(service);
+    } else {
         // The stop is asked for, not awaited: the caller waits a while
         // before the service's files are removed.
         SERVICE_STATUS status;
         ControlService(service, SERVICE_CONTROL_STOP, &status);
-        DeleteService(service);
+        if (DeleteService(service))
+            JournalRecord(WhatService, name, Outcome(OpRemoved));
+        else
+            JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
         CloseServiceHandle(service);
     }
     CloseServiceHandle(manager);
