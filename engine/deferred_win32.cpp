@@ -26,6 +26,16 @@ static bool IsOwnModule(const char* path)
     return lstrcmpiA(longForm, ModulePath) == 0;
 }
 
+// A shortcut is journalled as a link, every other file as a file.
+static JournalWhat FileKind(const char* path)
+{
+    size_t length = strlen(path);
+    if (length > 4 &&
+        (lstrcmpiA(path + length - 4, ".LNK") == 0 || lstrcmpiA(path + length - 4, ".PIF") == 0))
+        return WhatLink;
+    return WhatFile;
+}
+
 OpResult ForeseeDelete(const char* path)
 {
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
@@ -52,7 +62,7 @@ OpResult ClearAndDeleteOrDefer(const char* path)
         SelfRemovalPending = 1;
     else if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
-        return JournalRecord(WhatFile, path, Outcome(OpRemoved));
+        return JournalRecord(FileKind(path), path, Outcome(OpRemoved));
     }
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileOrDefer(path);
@@ -108,34 +118,34 @@ void DeleteAtRestart(const char* path)
 OpResult DeleteFileOrDefer(const char* path)
 {
     if (JournalDryRun())
-        return JournalRecord(WhatFile, path, ForeseeDelete(path));
+        return JournalRecord(FileKind(path), path, ForeseeDelete(path));
     bool wasMissing = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
     bool own = IsOwnModule(path);
     if (own)
         SelfRemovalPending = 1;
     if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
-        return JournalRecord(WhatFile, path, Outcome(OpRemoved));
+        return JournalRecord(FileKind(path), path, Outcome(OpRemoved));
     }
     DWORD error = GetLastError();
     if (wasMissing)
-        return JournalRecord(WhatFile, path, Outcome(OpMissing));
+        return JournalRecord(FileKind(path), path, Outcome(OpMissing));
     // The program's own file is removed by the temporary copy after the run.
     if (own)
-        return JournalRecord(WhatFile, path, Outcome(OpDeferred));
+        return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
     if (!DeleteInUseFiles)
-        return JournalRecord(WhatFile, path, Outcome(OpFailed, error));
+        return JournalRecord(FileKind(path), path, Outcome(OpFailed, error));
     RestartNeeded = 1;
     if (PlatformKind != Platform95) {
         DeleteAtRestart(path);
-        return JournalRecord(WhatFile, path, Outcome(OpDeferred));
+        return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
     }
     // WININIT.INI is read before long names are known: it takes 8.3 names.
     char shortPath[MAX_PATH];
     CopyPath(shortPath, path);
     ConvertPathNames(shortPath, ToShort);
     DeleteAtRestart(shortPath);
-    return JournalRecord(WhatFile, path, Outcome(OpDeferred));
+    return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
 }
 
 void MakeTempName(const char* target, char* out)

@@ -48,6 +48,8 @@ OpResult RemoveOrRestoreFile(const char* path, const char* backup, int32_t resto
 // remove a folder being read): such a folder is tried once more when the
 // shell has been told everything so far.
 OpResult RemoveEmptyDirectory(const char* path);
+// An existing folder that holds nothing.
+bool IsEmptyFolder(const char* path);
 // The folder's empty folders, or (whole 1) everything below it; the result
 // is the folder's own.
 OpResult RemoveDirectoryTree(const char* path, int32_t whole);

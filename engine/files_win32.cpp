@@ -204,6 +204,21 @@ static int RemoveDirectoryAfterShell(const char* path)
     return RemoveDirectoryA(path);
 }
 
+bool IsEmptyFolder(const char* path)
+{
+    char search[MAX_PATH];
+    FindState state;
+    if (!JoinPath(search, path, "*.*") || FindFirstEntry(search, &state) != 0)
+        return false;
+    bool empty = true;
+    do {
+        if (strcmp(state.name, ".") != 0 && strcmp(state.name, "..") != 0)
+            empty = false;
+    } while (empty && FindNextEntry(&state) == 0);
+    FindEnd(&state);
+    return empty;
+}
+
 // A dry run's answer for a folder: gone if it holds nothing now, else gone
 // only if the run empties it.
 static OpResult ForeseeRemoveFolder(const char* path)
@@ -213,17 +228,7 @@ static OpResult ForeseeRemoveFolder(const char* path)
         return Outcome(OpMissing);
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return Outcome(OpKeptProtected);
-    char search[MAX_PATH];
-    FindState state;
-    bool empty = true;
-    if (JoinPath(search, path, "*.*") && FindFirstEntry(search, &state) == 0) {
-        do {
-            if (strcmp(state.name, ".") != 0 && strcmp(state.name, "..") != 0)
-                empty = false;
-        } while (empty && FindNextEntry(&state) == 0);
-        FindEnd(&state);
-    }
-    return Outcome(empty ? OpRemoved : OpRemovedIfEmpty);
+    return Outcome(IsEmptyFolder(path) ? OpRemoved : OpRemovedIfEmpty);
 }
 
 OpResult RemoveEmptyDirectory(const char* path)

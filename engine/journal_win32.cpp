@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log/path_helpers.h"
+
 static const char ProgramVersion[] = "UNKETRA32 1.0";
 
 static HANDLE JournalFile = INVALID_HANDLE_VALUE;
@@ -118,13 +120,19 @@ void JournalLogRead(const char* logPath, int32_t installations)
 {
     if (JournalFile == INVALID_HANDLE_VALUE)
         return;
-    WIN32_FILE_ATTRIBUTE_DATA data;
+    WIN32_FIND_DATAA data;
     unsigned long size = 0;
-    if (GetFileAttributesExA(logPath, GetFileExInfoStandard, &data))
+    HANDLE found = FindFirstFileA(logPath, &data);
+    if (found != INVALID_HANDLE_VALUE) {
         size = data.nFileSizeLow;
+        FindClose(found);
+    }
+    char longPath[MAX_PATH];
+    lstrcpynA(longPath, logPath, sizeof(longPath));
+    ConvertPathNames(longPath, ToLong);
     char converted[JournalTextSize];
     char text[JournalTextSize + 96];
-    AnsiToUtf8(logPath, 0, converted, sizeof(converted));
+    AnsiToUtf8(longPath, 0, converted, sizeof(converted));
     std::snprintf(text, sizeof(text), "install log: %s | %lu bytes | %d installation%s", converted,
                   size, (int)installations, installations == 1 ? "" : "s");
     WriteNote(text);

@@ -129,7 +129,13 @@ void DeleteIconEntry(int32_t index)
 {
     if (index < 0 || index >= IconList.Count)
         return;
-    DeleteMatchingItems((const IconItem*)IconList.Items[index], SendProgmanCommand);
+    const IconItem* item = (const IconItem*)IconList.Items[index];
+    // Each item deleted is journalled as its command goes; none matched: none found.
+    if (DeleteMatchingItems(item, SendProgmanCommand) == 0) {
+        char name[2 * NameSize + 4];
+        wsprintfA(name, "%s: %s", item->Group, item->Name);
+        JournalRecord(WhatProgmanItem, name, Outcome(OpMissing));
+    }
 }
 
 void CloseProgramManager()

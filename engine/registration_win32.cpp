@@ -15,7 +15,8 @@ enum { CommandSize = 512 };
 // served meanwhile: the program (an installer's helper, a server that
 // registers itself) may show its own windows, and the run goes on only after
 // it is done.
-static void StartAndWait(char* commandLine)
+// 0 when the program ran to its end, else the system's error.
+static DWORD StartAndWait(char* commandLine)
 {
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
@@ -23,10 +24,11 @@ static void StartAndWait(char* commandLine)
     startup.cb = sizeof(startup);
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
-        return;
+        return GetLastError();
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return 0;
 }
 
 static bool EndsWithExe(const char* path)
@@ -200,6 +202,14 @@ void RunAndWait(const char* program, const char* arguments)
     char command[CommandSize];
     int n = snprintf(command, sizeof(command), "\"%s\" %s", program, arguments);
     // A cut command line would run something else than the log says.
-    if (n > 0 && n < (int)sizeof(command))
-        StartAndWait(command);
+    if (n <= 0 || n >= (int)sizeof(command)) {
+        JournalRecord(WhatProgram, program, Outcome(OpFailed, ERROR_FILENAME_EXCED_RANGE));
+        return;
+    }
+    if (JournalDryRun()) {
+        JournalRecord(WhatProgram, command, Outcome(OpStarted));
+        return;
+    }
+    DWORD error = StartAndWait(command);
+    JournalRecord(WhatProgram, command, error ? Outcome(OpFailed, error) : Outcome(OpStarted));
 }

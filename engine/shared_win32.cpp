@@ -48,6 +48,7 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
             JournalRecord(WhatCounter, path,
                           status == ERROR_SUCCESS ? Outcome(OpLowered)
                                                   : Outcome(OpFailed, (uint32_t)status));
+            JournalRecord(WhatFile, path, Outcome(OpKeptShared));
             result = SharedKeep;
         } else {
             result = Reporter->askSharedFile(path) ? SharedRemove : SharedKeep;

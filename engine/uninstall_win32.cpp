@@ -112,10 +112,7 @@ static void RunExternalPrograms(UninstallState* s)
         char arguments[sizeof(item->Command)];
         PlanSplitCommand(&s->plan, item->Command, ExistsFor, nullptr, program, arguments,
                          sizeof(program));
-        if (JournalDryRun())
-            JournalRecord(WhatProgram, item->Command, Outcome(OpStarted));
-        else
-            RunAndWait(program, arguments);
+        RunAndWait(program, arguments);
     }
 }
 
@@ -227,8 +224,6 @@ static void ReleaseCounters(UninstallState* s, PlanPhase phase, ItemList* list, 
         if (counter == CounterSkip)
             continue;
         int32_t r = counter == CounterRelease ? ReleaseSharedFile(f->Path, f->CountedCopies) : 0;
-        if (r == SharedKeep)
-            JournalRecord(WhatFile, f->Path, Outcome(OpKeptShared));
         if (!PlanAfterCounter(&s->plan, f, system, r))
             continue;
         if (PlanUnregisters(&s->plan, f))
@@ -261,7 +256,8 @@ static void RemoveEmptiedShortcutFolder(const char* path)
     char* name = FileNamePart(parent);
     if (name > parent)
         name[-1] = 0;
-    if (!IsProtectedDirectory(parent, false) && Exists(parent))
+    // The folder's other shortcuts may still be to come: it goes when it is empty.
+    if (!IsProtectedDirectory(parent, false) && IsEmptyFolder(parent))
         RemoveEmptyDirectory(parent);
 }
 
