@@ -158,6 +158,14 @@ class Journal(unittest.TestCase):
                      "| counter | would be removed"):
             self.assertIn(said, text)
 
+    def test_a_journal_path_too_long_is_refused_before_any_work(self):
+        before = machine()
+        long_path = "C:\\KTEST\\" + "j" * 250 + "\\run.txt"
+        done = run_line('/S /L"%s" "%s"' % (long_path, LOG))
+        # Wine hands the exit code to the Linux side in 8 bits.
+        self.assertEqual(1603 & 0xFF, done.returncode & 0xFF)
+        self.assertEqual(before, machine(), "a refused command line does nothing")
+
     def test_journal_names_every_kind_of_item_and_the_held_file(self):
         stop = "C:\\KTEST\\journal-stop-%s" % uuid.uuid4().hex[:6]
         held = APP + "\\LICENSE.TXT"
