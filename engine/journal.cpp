@@ -126,3 +126,21 @@ int32_t FormatJournalNote(char* out, int32_t size, const JournalTime& time, cons
     int m = std::snprintf(out + n, (size_t)(size - n), " | %s", text);
     return FinishLine(out, size, m < 0 ? -1 : n + m);
 }
+
+int32_t FormatJournalTally(char* out, int32_t size, const int32_t* counts, int32_t dryRun)
+{
+    if (size <= 0)
+        return 0;
+    long kept = (long)counts[OpKeptChosen] + counts[OpKeptShared] + counts[OpKeptProtected] +
+                counts[OpKeptUserData];
+    long removed = (long)counts[OpRemoved] + counts[OpRemovedIfEmpty];
+    int n = std::snprintf(out, (size_t)size,
+                          "%s%ld removed, %ld restored, %ld kept, %ld deferred to the restart, "
+                          "%ld started, %ld lowered, %ld missing, %ld failed",
+                          dryRun ? "would be: " : "", removed, (long)counts[OpRestored], kept,
+                          (long)counts[OpDeferred], (long)counts[OpStarted],
+                          (long)counts[OpLowered], (long)counts[OpMissing], (long)counts[OpFailed]);
+    if (n < 0)
+        return 0;
+    return n < size ? n : size - 1;
+}

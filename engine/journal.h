@@ -48,6 +48,15 @@ int32_t FormatJournalNote(char* out, int32_t size, const JournalTime& time, cons
 // splitting a character; returns the new length.
 int32_t CutUtf8(const char* text, int32_t length, int32_t limit);
 
+enum { OutcomeKinds = OpRemovedIfEmpty + 1 };
+
+// The run in numbers, for the journal's last line and a dry run's summary:
+// "12 removed, 2 restored, 1 kept, 1 deferred to the restart, 0 missing,
+// 0 failed" ("would be" forms in a dry run). counts has OutcomeKinds entries,
+// indexed by OpOutcome; the kept reasons add up into one figure, and a dry
+// run's folders that go if emptied count as removed.
+int32_t FormatJournalTally(char* out, int32_t size, const int32_t* counts, int32_t dryRun);
+
 // The run's journal (journal_win32.cpp). journalPath empty: no journal.
 // The dry-run switch is set here whether or not a journal is written.
 void JournalBegin(const char* journalPath, const char* commandLine, int32_t dryRun);
@@ -64,6 +73,8 @@ void JournalNote(const char* text);
 void JournalEnd(int32_t exitCode);
 // Operations whose outcome was OpFailed so far in this run.
 int32_t JournalFailedOperations();
+// The tally so far (OutcomeKinds entries, see FormatJournalTally).
+const int32_t* JournalCounts();
 // 1 in a dry run: operations decide, journal and change nothing.
 int32_t JournalDryRun();
 // Converts ANSI text of codePage (0: the system's) to UTF-8 in out (size bytes).

@@ -13,7 +13,7 @@ static const char ProgramVersion[] = "UNKETRA32 1.0";
 
 static HANDLE JournalFile = INVALID_HANDLE_VALUE;
 static int32_t DryRunSwitch;
-static int32_t FailedOperations;
+static int32_t Counts[OutcomeKinds];
 static char CurrentPhase[64] = "start";
 
 static JournalTime Now()
@@ -86,7 +86,8 @@ static void WriteNote(const char* utf8)
 void JournalBegin(const char* journalPath, const char* commandLine, int32_t dryRun)
 {
     DryRunSwitch = dryRun;
-    FailedOperations = 0;
+    for (int32_t i = 0; i < OutcomeKinds; i++)
+        Counts[i] = 0;
     lstrcpynA(CurrentPhase, "start", sizeof(CurrentPhase));
     if (JournalFile != INVALID_HANDLE_VALUE)
         CloseHandle(JournalFile);
@@ -145,8 +146,8 @@ void JournalPhase(const char* phase)
 
 OpResult JournalRecord(JournalWhat what, const char* name, OpResult result)
 {
-    if (result.outcome == OpFailed)
-        FailedOperations++;
+    if (result.outcome >= 0 && result.outcome < OutcomeKinds)
+        Counts[result.outcome]++;
     if (JournalFile == INVALID_HANDLE_VALUE)
         return result;
     char converted[JournalTextSize];
@@ -173,9 +174,10 @@ void JournalEnd(int32_t exitCode)
 {
     if (JournalFile == INVALID_HANDLE_VALUE)
         return;
-    char text[96];
-    std::snprintf(text, sizeof(text), "end | %d failed operation%s | exit code %d",
-                  (int)FailedOperations, FailedOperations == 1 ? "" : "s", (int)exitCode);
+    char tally[256];
+    char text[320];
+    FormatJournalTally(tally, sizeof(tally), Counts, DryRunSwitch);
+    std::snprintf(text, sizeof(text), "end | %s | exit code %d", tally, (int)exitCode);
     WriteNote(text);
     CloseHandle(JournalFile);
     JournalFile = INVALID_HANDLE_VALUE;
@@ -183,7 +185,12 @@ void JournalEnd(int32_t exitCode)
 
 int32_t JournalFailedOperations()
 {
-    return FailedOperations;
+    return Counts[OpFailed];
+}
+
+const int32_t* JournalCounts()
+{
+    return Counts;
 }
 
 int32_t JournalDryRun()

@@ -115,4 +115,31 @@ TEST(JournalLine, NotesCarryTheHeaderAndTheEnd)
     EXPECT_STREQ("", out);
 }
 
+TEST(JournalLine, TallyAddsTheKeptReasonsAndTheDryRunsMaybeFolders)
+{
+    int32_t counts[OutcomeKinds] = {};
+    counts[OpRemoved] = 10;
+    counts[OpRemovedIfEmpty] = 2;
+    counts[OpRestored] = 3;
+    counts[OpKeptChosen] = 1;
+    counts[OpKeptShared] = 1;
+    counts[OpKeptProtected] = 1;
+    counts[OpKeptUserData] = 1;
+    counts[OpDeferred] = 5;
+    counts[OpStarted] = 6;
+    counts[OpLowered] = 7;
+    counts[OpMissing] = 8;
+    counts[OpFailed] = 9;
+    char out[256];
+    FormatJournalTally(out, sizeof(out), counts, 0);
+    EXPECT_STREQ("12 removed, 3 restored, 4 kept, 5 deferred to the restart, 6 started, "
+                 "7 lowered, 8 missing, 9 failed",
+                 out);
+    FormatJournalTally(out, sizeof(out), counts, 1);
+    EXPECT_EQ(0, std::string(out).find("would be: 12 removed, "));
+    // A small buffer is cut, never overrun.
+    EXPECT_EQ(9, FormatJournalTally(out, 10, counts, 0));
+    EXPECT_STREQ("12 remove", out);
+}
+
 } // namespace
