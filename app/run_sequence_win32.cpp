@@ -74,6 +74,14 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
     return outcome;
 }
 
+// A dry run in the wizard ends with what it would have done.
+static void ShowDryRunSummary()
+{
+    char text[320];
+    FormatJournalTally(text, sizeof(text), JournalCounts(), 1);
+    MessageBoxA(WizardWindow, text, CaptionText, MB_OK | MB_ICONINFORMATION);
+}
+
 int RunSequence(const RunOptions& options, const RunFiles& files)
 {
     ApplyPresets(options);
@@ -86,6 +94,8 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
     }
     // Cancelled in the wizard: no work, and the outcome says so.
     RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
+    if (options.dryRun && !options.silent && !outcome.cancelled)
+        ShowDryRunSummary();
     if (outcome.restartNeeded && !options.silent) {
         if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL)
             outcome.restartNeeded = 0;

@@ -8,8 +8,10 @@ import subprocess
 import unittest
 import uuid
 
-from kinstall import (BUILD, DRIVE_C, SOURCE, TOOLS, run_wine, tree_snapshot, unix_path,
-                      write_bytes)
+import ketra
+import kgui
+from kinstall import (BUILD, DRIVE_C, SOURCE, TOOLS, Product, run_wine, tree_snapshot,
+                      unix_path, write_bytes)
 from test_uninstall import hold_files, pending_renames, reg, reg_export, release_files
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
@@ -207,3 +209,43 @@ class Journal(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class WizardDryRun(unittest.TestCase):
+    """The automatic wizard's dry run ends with its summary and changes nothing."""
+
+    def setUp(self):
+        kgui.own_frames(True)
+        self.tag = "WDRY%s" % uuid.uuid4().hex[:6]
+        self.root = "C:\\KTEST\\" + self.tag
+        self.app = self.root + "\\App"
+        self.product = Product(self.tag, self.root)
+
+    def tearDown(self):
+        kgui.own_frames(False)
+        shutil.rmtree(unix_path(self.root), ignore_errors=True)
+        shutil.rmtree(unix_path(self.product.src), ignore_errors=True)
+
+    def test_automatic_wizard_shows_what_would_be_done(self):
+        self.product.add("a.txt", b"a")
+        self.product.add("b.txt", b"b")
+        done = self.product.install(["title Dry Wizard", "appdir " + self.app,
+                                     "copy a.txt | %APPDIR%\\A.TXT",
+                                     "copy b.txt | %APPDIR%\\SUB\\B.TXT"])
+        self.assertEqual(0, done.returncode, done.out + done.err)
+        before = tree_snapshot(self.root)
+        proc = ketra.start(PROGRAM, "/A", "/N", self.app + "\\INSTALL.LOG")
+        try:
+            gui = kgui.Driver()
+            wizard = gui.find("#32770", "Dry Wizard", 30000)
+            box = gui.owned(wizard, "#32770", 60000)
+            # Two files, the log and three folders; the repair key was never made.
+            self.assertEqual("would be: 6 removed, 0 restored, 0 kept, 0 deferred to the restart, "
+                             "0 started, 0 lowered, 1 missing, 0 failed", gui.text(box, 65535))
+            gui.click(box, 1)
+            self.assertEqual(0, proc.wait(timeout=60))
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self.assertEqual(before, tree_snapshot(self.root))
