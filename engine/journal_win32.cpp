@@ -146,7 +146,7 @@ void JournalPhase(const char* phase)
 
 OpResult JournalRecord(JournalWhat what, const char* name, OpResult result)
 {
-    if (result.outcome >= 0 && result.outcome < OutcomeKinds)
+    if ((int32_t)result.outcome >= 0 && (int32_t)result.outcome < (int32_t)OutcomeKinds)
         Counts[result.outcome]++;
     if (JournalFile == INVALID_HANDLE_VALUE)
         return result;
