@@ -135,7 +135,7 @@ int CloseRun(const RunOptions& options, const RunFiles& files, RunOutcome outcom
     int32_t copyStarted = 0;
     if (files.tempCopyMade) {
         copyStarted = HandOver(files.tempCopyPath, &outcome);
-    } else if (!outcome.cancelled) {
+    } else if (!outcome.cancelled && !options.dryRun) {
         // A run started with /Z leaves no settings file behind.
         OFSTRUCT unused;
         OpenFile(SettingsIniPath, &unused, OF_DELETE);
@@ -149,7 +149,7 @@ int CloseRun(const RunOptions& options, const RunFiles& files, RunOutcome outcom
             ExitWindowsEx(EWX_REBOOT, 0);
     }
     // After a /W<n> run the shortcut's program starts, repaired or not.
-    if (options.shortcutNumber)
+    if (options.shortcutNumber && !options.dryRun)
         LaunchAndCloseRepairKey(options.shortcutNumber);
     return 0;
 }

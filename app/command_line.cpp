@@ -26,6 +26,38 @@ static const char* SkipSpaces(const char* at)
     return at;
 }
 
+// /L's path, right after the letter: up to the next space, or quoted up to
+// the closing quote. Returns where the option ends.
+static const char* ReadJournalPath(const char* at, RunOptions* options)
+{
+    const char* start = at;
+    const char* end;
+    const char* next;
+    if (*at == '"') {
+        start = at + 1;
+        end = FindCharMb(start, '"');
+        if (!end) {
+            options->journalRefused = 1;
+            return start + std::strlen(start);
+        }
+        next = end + 1;
+    } else {
+        end = FindCharMb(start, ' ');
+        if (!end)
+            end = start + std::strlen(start);
+        next = end;
+    }
+    size_t length = (size_t)(end - start);
+    options->journalPath[0] = 0;
+    if (length == 0 || length >= sizeof options->journalPath) {
+        options->journalRefused = 1;
+        return next;
+    }
+    std::memcpy(options->journalPath, start, length);
+    options->journalPath[length] = 0;
+    return next;
+}
+
 // One option at 'at' (which holds '/'); returns where it ends, or null when
 // the letter is no option and the scan ends.
 static const char* ReadOption(const char* at, RunOptions* options)
@@ -55,6 +87,12 @@ static const char* ReadOption(const char* at, RunOptions* options)
         break;
     case 'U':
         options->finalPageOnly = 1;
+        break;
+    case 'N':
+        options->dryRun = 1;
+        break;
+    case 'L':
+        next = ReadJournalPath(next, options);
         break;
     case 'W':
         options->shortcutNumber = LeadingNumber(next);

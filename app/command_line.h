@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-enum { CommandLineSize = 256 };
+enum { CommandLineSize = 256, JournalPathSize = 260 };
 
 // The log path and title taken from the rest of the command line.
 struct LogArgument {
@@ -22,6 +22,12 @@ struct RunOptions {
     int32_t cleanupStage;   // /z: this process is the temporary copy's clean-up
     int32_t restartMarker;  // /z1: the process that handed over needs a restart
     int32_t lineCut;        // the command line was longer than the copy kept of it
+    int32_t dryRun;         // /N: every decision is taken and said, nothing is changed
+    // /L<path> or /L"path": the journal's file; empty without /L.
+    char journalPath[JournalPathSize];
+    // /L named no usable path (empty, too long for journalPath, or a quote
+    // left open): the path is refused whole, never cut, and the run stops.
+    int32_t journalRefused;
     // The rest after the options and their spaces: the log path and title,
     // or in the clean-up stage the two paths to remove. Points into the text
     // that was parsed.

@@ -8,6 +8,7 @@
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "app/status_report.h"
+#include "engine/journal.h"
 #include "engine/uninstall.h"
 #include "log/items.h"
 #include "log/reader.h"
@@ -49,11 +50,21 @@ static void WaitForWizard()
 }
 
 // The uninstall or the repair; returns how it ended.
+// A dry run makes no restore point and tells no one of changes it did not
+// make; the repair, which rewrites files as it checks them, is not run.
 static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
 {
     SetCurrentDirectoryA("\\");
+    bool repair = UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown);
+    if (options.dryRun) {
+        if (repair)
+            JournalNote("repair | not run: a dry run foresees uninstalls only");
+        else
+            RunUninstall(logPath);
+        return CollectRunOutcome();
+    }
     BeginRestorePoint();
-    if (UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown))
+    if (repair)
         RunRepair();
     else
         RunUninstall(logPath);
@@ -61,6 +72,14 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
     RunOutcome outcome = CollectRunOutcome();
     EndRestorePoint(outcome.cancelled);
     return outcome;
+}
+
+// A dry run in the wizard ends with what it would have done.
+static void ShowDryRunSummary()
+{
+    char text[320];
+    FormatJournalTally(text, sizeof(text), JournalCounts(), 1);
+    MessageBoxA(WizardWindow, text, CaptionText, MB_OK | MB_ICONINFORMATION);
 }
 
 int RunSequence(const RunOptions& options, const RunFiles& files)
@@ -75,6 +94,8 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
     }
     // Cancelled in the wizard: no work, and the outcome says so.
     RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
+    if (options.dryRun && !options.silent && !outcome.cancelled)
+        ShowDryRunSummary();
     if (outcome.restartNeeded && !options.silent) {
         if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL)
             outcome.restartNeeded = 0;
@@ -83,7 +104,8 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
         DestroyWindow(WizardWindow);
         WizardWindow = nullptr;
     }
-    WriteStatusReport(outcome);
+    if (!options.dryRun)
+        WriteStatusReport(outcome);
     return CloseRun(options, files, outcome);
 }
 
@@ -97,5 +119,6 @@ int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
     SetCursor(previous);
     if (failed)
         return CloseRun(options, files, CollectRunOutcome());
+    JournalLogRead(files.logPath, LatestInstallation);
     return RunSequence(options, files);
 }

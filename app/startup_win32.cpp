@@ -75,6 +75,10 @@ void MakeTempCopy(const char* line, RunFiles* files)
     files->tempCopyPath[0] = 0;
     if (SuppressesTempCopy(line))
         return;
+    // A dry run leaves nothing behind, and a refused command line does no work.
+    RunOptions early = ParseOptions(line);
+    if (early.dryRun || early.journalRefused)
+        return;
     char directory[256];
     char name[MAX_PATH];
     GetTempPathA(sizeof directory, directory);
@@ -102,6 +106,11 @@ RunOptions ReadCommandLine(const char* line, int32_t lineCut)
 {
     RunOptions options = ParseOptions(line);
     options.lineCut = lineCut;
+    // A journal path that ran to the end of a cut line was cut with it.
+    if (lineCut && options.journalPath[0] && !options.rest[0]) {
+        options.journalPath[0] = 0;
+        options.journalRefused = 1;
+    }
     SplitLogArgument(options.rest, options.cleanupStage, &options.log);
     return options;
 }

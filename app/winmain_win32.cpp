@@ -9,9 +9,14 @@
 #include "app/run_state.h"
 #include "app/shortcut_launch.h"
 #include "app/startup.h"
+#include "engine/journal.h"
 #include "platform/system_rules.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int)
+// A journal path that could not be kept whole: nothing is done, and the
+// failure code says so instead of a run without the record it asked for.
+enum { ExitJournalRefused = 1603 };
+
+static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
 {
     UseSystemRules();
     DetectPlatform();
@@ -24,6 +29,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     MakeTempCopy(line, &files);
     LoadBanner(instance);
     RunOptions options = ReadCommandLine(line, lineCut);
+    if (options.journalRefused && !options.cleanupStage)
+        return ExitJournalRefused;
+    JournalBegin(options.journalPath, commandLine, options.dryRun);
     if (options.shortcutNumber && CheckShortcut(&options))
         return 0;
     PublishRunOptions(options);
@@ -45,4 +53,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (HoldForTest())
         return CloseRun(options, files, CollectRunOutcome());
     return ReadLogAndRun(options, files);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int)
+{
+    int exitCode = Run(instance, previous, commandLine);
+    JournalEnd(exitCode);
+    return exitCode;
 }

@@ -4,14 +4,21 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/files.h"
+
 extern uint16_t TempNameCounter;
 
-// 0 when the file was deleted now, 1 when not (scheduled or not).
-int32_t DeleteFileOrDefer(const char* path);
+// OpRemoved when the file was deleted now, OpDeferred when it goes at the
+// restart (or, the program's own file, after the run), OpMissing, or
+// OpFailed (in use where the log does not let it wait). Journalled; in a dry
+// run only foreseen.
+OpResult DeleteFileOrDefer(const char* path);
 // Clears the file's attributes, then DeleteFileOrDefer; same result. A file
 // that is neither read-only nor in use goes at the first try, and then its
 // attributes are never touched: one call to the system instead of three.
-int32_t ClearAndDeleteOrDefer(const char* path);
+OpResult ClearAndDeleteOrDefer(const char* path);
+// What DeleteFileOrDefer would do to path, with nothing changed.
+OpResult ForeseeDelete(const char* path);
 // Fills out (260 bytes) with the next free "~KTU%04x.TMP" in target's folder.
 void MakeTempName(const char* target, char* out);
 // target is exchanged for temp (in its folder) at the next restart; sets

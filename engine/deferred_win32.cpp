@@ -7,6 +7,7 @@
 
 #include "app/run_state.h"
 #include "engine/engine_env.h"
+#include "engine/journal.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
 
@@ -20,13 +21,43 @@ static bool IsOwnModule(const char* path)
     return lstrcmpiA(longForm, ModulePath) == 0;
 }
 
-int32_t ClearAndDeleteOrDefer(const char* path)
+// A shortcut is journalled as a link, every other file as a file.
+static JournalWhat FileKind(const char* path)
 {
+    size_t length = strlen(path);
+    if (length > 4 &&
+        (lstrcmpiA(path + length - 4, ".LNK") == 0 || lstrcmpiA(path + length - 4, ".PIF") == 0))
+        return WhatLink;
+    return WhatFile;
+}
+
+OpResult ForeseeDelete(const char* path)
+{
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return Outcome(OpMissing);
+    if (IsOwnModule(path))
+        return Outcome(OpDeferred);
+    // Opened by no one else: the delete would go through now.
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return Outcome(OpRemoved);
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return DeleteInUseFiles ? Outcome(OpDeferred) : Outcome(OpFailed, error);
+    return Outcome(OpFailed, error);
+}
+
+OpResult ClearAndDeleteOrDefer(const char* path)
+{
+    if (JournalDryRun())
+        return DeleteFileOrDefer(path);
     if (IsOwnModule(path))
         SelfRemovalPending = 1;
     else if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
-        return 0;
+        return JournalRecord(FileKind(path), path, Outcome(OpRemoved));
     }
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileOrDefer(path);
@@ -79,32 +110,37 @@ void DeleteAtRestart(const char* path)
         MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-int32_t DeleteFileOrDefer(const char* path)
+OpResult DeleteFileOrDefer(const char* path)
 {
+    if (JournalDryRun())
+        return JournalRecord(FileKind(path), path, ForeseeDelete(path));
     bool wasMissing = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
     bool own = IsOwnModule(path);
     if (own)
         SelfRemovalPending = 1;
     if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
-        return 0;
+        return JournalRecord(FileKind(path), path, Outcome(OpRemoved));
     }
-    if (!DeleteInUseFiles || wasMissing)
-        return 1;
+    DWORD error = GetLastError();
+    if (wasMissing)
+        return JournalRecord(FileKind(path), path, Outcome(OpMissing));
     // The program's own file is removed by the temporary copy after the run.
     if (own)
-        return 1;
+        return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
+    if (!DeleteInUseFiles)
+        return JournalRecord(FileKind(path), path, Outcome(OpFailed, error));
     RestartNeeded = 1;
     if (PlatformKind != Platform95) {
         DeleteAtRestart(path);
-        return 1;
+        return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
     }
     // WININIT.INI is read before long names are known: it takes 8.3 names.
     char shortPath[MAX_PATH];
     CopyText(shortPath, path, MAX_PATH);
     ConvertPathNames(shortPath, ToShort);
     DeleteAtRestart(shortPath);
-    return 1;
+    return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
 }
 
 void MakeTempName(const char* target, char* out)

@@ -1,8 +1,10 @@
 #include "engine/registration.h"
 
 #include <windows.h>
+#include <cstdio>
 
 #include "engine/deferred.h"
+#include "engine/journal.h"
 #include "engine/device_lines.h"
 #include "engine/engine_env.h"
 #include "app/run_state.h"
@@ -146,13 +148,21 @@ void RemoveDeviceLine(const char* path)
         // Nothing to change: SYSTEM.INI is not touched at all.
         if (!changed)
             goto done;
+        char said[MAX_PATH + 40];
+        snprintf(said, sizeof(said), "%s [386Enh] device=%s", systemIni, path);
+        if (JournalDryRun()) {
+            JournalRecord(WhatIniEntry, said, Outcome(OpRemoved));
+            goto done;
+        }
         // The new text is complete on disk before SYSTEM.INI is replaced; a
         // short write leaves SYSTEM.INI as it was.
         if (!WriteWhole(temp, edited, editedLength)) {
+            JournalRecord(WhatIniEntry, said, Outcome(OpFailed, GetLastError()));
             DeleteFileOrDefer(temp);
             goto done;
         }
         ReplaceSystemIni(systemIni, temp);
+        JournalRecord(WhatIniEntry, said, Outcome(OpRemoved));
     }
 done:
     if (text)

@@ -3,20 +3,57 @@
 #pragma once
 #include <cstdint>
 
-int32_t ClearAttributes(const char* path);
-void DeleteFileAndHelpIndex(const char* path);
-// 1, or 0 when a wildcard removal was refused.
-// Puts backup in place of target, now or at the next restart.
-void RestoreFileOrDefer(const char* backup, const char* target);
-int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore);
-int32_t RemoveEmptyDirectory(const char* path);
-// RemoveDirectoryA for a folder the shell may be reading just then: while the
-// shell hears of a file or folder it reads the folder that holds it, and the
-// system refuses to remove a folder being read. Such a folder is tried again
-// when the shell has been told everything so far, for up to three seconds
-// while the refusal is a sharing violation.
-int RemoveDirectoryAfterShell(const char* path);
-void RemoveDirectoryTree(const char* path, int32_t whole);
+// What one operation did: every file operation answers with it, and so do
+// the registry, service, counter and Program Manager operations that the
+// journal records. In a dry run it tells what the operation would do.
+enum OpOutcome {
+    OpRemoved,        // gone now
+    OpRestored,       // the earlier file or value is back in place
+    OpKeptChosen,     // left as the user or the chosen mode wanted
+    OpKeptShared,     // left: another product still counts on it
+    OpKeptProtected,  // left: a protected folder, or a link not followed
+    OpKeptUserData,   // left: the folder still holds what the log does not name
+    OpDeferred,       // in use: carried out at the next restart (or the run's end)
+    OpMissing,        // not there to begin with
+    OpFailed,         // the system refused; error says why
+    OpLowered,        // a usage counter went down and its file stays
+    OpStarted,        // a program was started
+    OpRemovedIfEmpty, // dry run: the folder goes if what the run removes was all it held
+};
+
+struct OpResult {
+    OpOutcome outcome;
+    uint32_t error; // the system's error code for OpFailed, else 0
+};
+
+inline OpResult Outcome(OpOutcome outcome, uint32_t error = 0)
+{
+    OpResult result = {outcome, error};
+    return result;
+}
+
+// Each operation below is journalled and, in a dry run, only foreseen.
+
+// The file, and the help system's index files beside a help file.
+OpResult DeleteFileAndHelpIndex(const char* path);
+// Puts backup in place of target, now (OpRestored) or at the next restart
+// (OpDeferred).
+OpResult RestoreFileOrDefer(const char* backup, const char* target);
+// A file, a wildcard entry (OpKeptProtected when refused: a protected or
+// linked folder), or a file that makes way for its backup (restore 1).
+OpResult RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore);
+// OpRemoved, OpKeptUserData (not empty), OpKeptProtected (a link), OpMissing
+// or OpFailed. The shell may be reading the folder just then (while it hears
+// of a file it reads the folder that holds it, and the system refuses to
+// remove a folder being read): such a folder is tried again when the shell
+// has been told everything so far, for up to three seconds while the refusal
+// is a sharing violation.
+OpResult RemoveEmptyDirectory(const char* path);
+// An existing folder that holds nothing.
+bool IsEmptyFolder(const char* path);
+// The folder's empty folders, or (whole 1) everything below it; the result
+// is the folder's own.
+OpResult RemoveDirectoryTree(const char* path, int32_t whole);
 
 // A folder that no log entry may remove: drive and share roots, the Windows
 // folder and every system folder, every Program Files and Common Files

@@ -8,6 +8,7 @@
 #include "app/run_state.h"
 #include "engine/deferred.h"
 #include "engine/engine_env.h"
+#include "engine/journal.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
 
@@ -65,13 +66,17 @@ bool IsReparsePoint(const char* path)
 // stays. Only a link the system names as one is removed, because removing
 // the folder of any other reparse point (or a link on a system that does
 // not tell links apart) may remove the folder behind it instead.
-static void RemoveLinkedFolder(const char* path, const WIN32_FIND_DATAA& data)
+static OpResult RemoveLinkedFolder(const char* path, const WIN32_FIND_DATAA& data)
 {
     if (!IsNameSurrogate(data))
-        return;
+        return JournalRecord(WhatLink, path, Outcome(OpKeptProtected));
+    if (JournalDryRun())
+        return JournalRecord(WhatLink, path, Outcome(OpRemoved));
     SetFileAttributesA(path, data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-    if (RemoveDirectoryA(path))
-        NotifyShellPath(SHCNE_RMDIR, path);
+    if (!RemoveDirectoryA(path))
+        return JournalRecord(WhatLink, path, Outcome(OpFailed, GetLastError()));
+    NotifyShellPath(SHCNE_RMDIR, path);
+    return JournalRecord(WhatLink, path, Outcome(OpRemoved));
 }
 
 // Joins dir, a backslash and name into out (MAX_PATH); false when it would
@@ -82,62 +87,72 @@ static bool JoinPath(char* out, const char* dir, const char* name)
     return n > 0 && n < MAX_PATH;
 }
 
-int32_t ClearAttributes(const char* path)
+// The help system's own files beside a help file, when there are any.
+static void DeleteHelpIndex(const char* path, const char* ext)
 {
-    return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) ? 0 : 1;
-}
-
-void DeleteFileAndHelpIndex(const char* path)
-{
-    ClearAndDeleteOrDefer(path);
     size_t len = strlen(path);
-    if (len > 4 && lstrcmpiA(path + len - 4, ".HLP") == 0) {
-        char index[MAX_PATH];
-        lstrcpynA(index, path, sizeof(index));
-        if (len < sizeof(index)) {
-            lstrcpyA(index + len - 4, ".GID");
-            DeleteFileOrDefer(index);
-            lstrcpyA(index + len - 4, ".FTS");
-            DeleteFileOrDefer(index);
-        }
-    }
+    char index[MAX_PATH];
+    if (len < 5 || len >= sizeof(index) || lstrcmpiA(path + len - 4, ".HLP") != 0)
+        return;
+    lstrcpyA(index, path);
+    lstrcpyA(index + len - 4, ext);
+    if (GetFileAttributesA(index) != INVALID_FILE_ATTRIBUTES)
+        DeleteFileOrDefer(index);
 }
 
-void RestoreFileOrDefer(const char* backup, const char* target)
+OpResult DeleteFileAndHelpIndex(const char* path)
 {
+    OpResult result = ClearAndDeleteOrDefer(path);
+    DeleteHelpIndex(path, ".GID");
+    DeleteHelpIndex(path, ".FTS");
+    return result;
+}
+
+OpResult RestoreFileOrDefer(const char* backup, const char* target)
+{
+    if (JournalDryRun()) {
+        bool held = ForeseeDelete(target).outcome == OpDeferred;
+        ForeseeDelete(backup);
+        return JournalRecord(WhatFile, target, Outcome(held ? OpDeferred : OpRestored));
+    }
     char temp[MAX_PATH];
     if (CopyFileA(backup, target, FALSE)) {
         DeleteFileAndHelpIndex(backup);
-        return;
+        return JournalRecord(WhatFile, target, Outcome(OpRestored));
     }
     MakeTempName(target, temp);
     if (!CopyFileA(backup, temp, FALSE)) {
+        DWORD error = GetLastError();
         DeleteFileAndHelpIndex(target);
-        return;
+        return JournalRecord(WhatFile, target, Outcome(OpFailed, error));
     }
     DeleteFileAndHelpIndex(backup);
     ReplaceAtRestart(target, temp);
+    return JournalRecord(WhatFile, target, Outcome(OpDeferred));
 }
 
-int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore)
+OpResult RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore)
 {
     if (!HasWildcards(path)) {
-        DeleteFileAndHelpIndex(path);
-        if (restore == 1 && backup && backup[0])
-            RestoreFileOrDefer(backup, path);
-        return 1;
+        bool restoring = restore == 1 && backup && backup[0];
+        // The file makes way for its backup: the restore is what the journal says.
+        OpResult removed =
+            restoring && JournalDryRun() ? Outcome(OpRemoved) : DeleteFileAndHelpIndex(path);
+        if (!restoring)
+            return removed;
+        return RestoreFileOrDefer(backup, path);
     }
     char dir[MAX_PATH];
     lstrcpynA(dir, path, sizeof(dir));
     char* cut = LastBackslash(dir);
     if (!cut)
-        return 0;
+        return JournalRecord(WhatFile, path, Outcome(OpKeptProtected));
     *cut = 0;
     // Every wildcard is checked, not only "*.*": C:\WINDOWS\*.DLL would
     // otherwise empty the Windows folder of its libraries. A linked folder
     // is not searched: its files live elsewhere.
     if (IsProtectedDirectory(dir, true) || IsReparsePoint(dir))
-        return 0;
+        return JournalRecord(WhatFile, path, Outcome(OpKeptProtected));
     FindState state;
     if (FindFirstEntry(path, &state) == 0) {
         do {
@@ -149,12 +164,16 @@ int32_t RemoveOrRestoreFile(const char* path, const char* backup, int32_t restor
         } while (FindNextEntry(&state) == 0);
     }
     FindEnd(&state);
-    return 1;
+    return Outcome(OpRemoved);
 }
 
 enum { ShellReadPollMs = 50, ShellReadLimitMs = 3000 };
 
-int RemoveDirectoryAfterShell(const char* path)
+// RemoveDirectoryA for a folder the shell may be reading just then: while the
+// shell hears of a file or folder it reads the folder that holds it, and the
+// system refuses to remove a folder being read. Such a folder is tried again
+// when the shell has been told everything so far.
+static int RemoveDirectoryAfterShell(const char* path)
 {
     // Some systems remove the folder behind a link in place of the link.
     if (IsReparsePoint(path))
@@ -178,16 +197,53 @@ int RemoveDirectoryAfterShell(const char* path)
     }
 }
 
-int32_t RemoveEmptyDirectory(const char* path)
+bool IsEmptyFolder(const char* path)
 {
-    ClearAttributes(path);
-    if (!RemoveDirectoryAfterShell(path))
-        return 1;
-    NotifyShellPath(SHCNE_RMDIR, path);
-    return 0;
+    char search[MAX_PATH];
+    FindState state;
+    if (!JoinPath(search, path, "*.*") || FindFirstEntry(search, &state) != 0)
+        return false;
+    bool empty = true;
+    do {
+        if (strcmp(state.name, ".") != 0 && strcmp(state.name, "..") != 0)
+            empty = false;
+    } while (empty && FindNextEntry(&state) == 0);
+    FindEnd(&state);
+    return empty;
 }
 
-void RemoveDirectoryTree(const char* given, int32_t whole)
+// A dry run's answer for a folder: gone if it holds nothing now, else gone
+// only if the run empties it.
+static OpResult ForeseeRemoveFolder(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return Outcome(OpMissing);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return Outcome(OpKeptProtected);
+    return Outcome(IsEmptyFolder(path) ? OpRemoved : OpRemovedIfEmpty);
+}
+
+OpResult RemoveEmptyDirectory(const char* path)
+{
+    if (JournalDryRun())
+        return JournalRecord(WhatFolder, path, ForeseeRemoveFolder(path));
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (IsReparsePoint(path))
+        return JournalRecord(WhatFolder, path, Outcome(OpKeptProtected));
+    if (!RemoveDirectoryAfterShell(path)) {
+        DWORD error = GetLastError();
+        if (error == ERROR_DIR_NOT_EMPTY)
+            return JournalRecord(WhatFolder, path, Outcome(OpKeptUserData));
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return JournalRecord(WhatFolder, path, Outcome(OpMissing));
+        return JournalRecord(WhatFolder, path, Outcome(OpFailed, error));
+    }
+    NotifyShellPath(SHCNE_RMDIR, path);
+    return JournalRecord(WhatFolder, path, Outcome(OpRemoved));
+}
+
+OpResult RemoveDirectoryTree(const char* given, int32_t whole)
 {
     char path[MAX_PATH];
     char pattern[MAX_PATH] = "\\*.*";
@@ -196,12 +252,12 @@ void RemoveDirectoryTree(const char* given, int32_t whole)
     if (HasWildcards(path)) {
         char* cut = LastBackslash(path);
         if (!cut)
-            return;
+            return JournalRecord(WhatFolder, path, Outcome(OpKeptProtected));
         lstrcpynA(pattern, cut, sizeof(pattern));
         *cut = 0;
     }
     if (IsProtectedDirectory(path, false))
-        return;
+        return JournalRecord(WhatFolder, path, Outcome(OpKeptProtected));
     FindState state;
     state.handle = INVALID_HANDLE_VALUE;
     // A link goes when the whole tree goes; a pattern leaves it, as it leaves
@@ -210,10 +266,11 @@ void RemoveDirectoryTree(const char* given, int32_t whole)
     // A tree that is itself a link is not entered: the folder it points to
     // stays as it is.
     if (IsReparsePoint(path)) {
+        OpResult result = Outcome(OpKeptProtected);
         if (everything && FindFirstEntry(path, &state) == 0)
-            RemoveLinkedFolder(path, state.data);
+            result = RemoveLinkedFolder(path, state.data);
         FindEnd(&state);
-        return;
+        return result;
     }
 
     if (JoinPath(search, path, "*.*") && FindFirstEntry(search, &state) == 0) {
@@ -246,5 +303,5 @@ void RemoveDirectoryTree(const char* given, int32_t whole)
             FindEnd(&state);
         }
     }
-    RemoveEmptyDirectory(path);
+    return RemoveEmptyDirectory(path);
 }

@@ -1,6 +1,7 @@
 #include "engine/progman_win32.h"
 
 #include "log/items.h"
+#include "engine/journal.h"
 #include "engine/reporter.h"
 
 DWORD DdeInstance;
@@ -102,23 +103,39 @@ void OpenProgramManager()
 
 void SendProgmanCommand(const char* command)
 {
-    if (!ProgmanConversation)
+    if (JournalDryRun()) {
+        JournalRecord(WhatProgmanItem, command, Outcome(OpRemoved));
         return;
+    }
+    if (!ProgmanConversation) {
+        JournalRecord(WhatProgmanItem, command, Outcome(OpFailed, ERROR_NOT_CONNECTED));
+        return;
+    }
     HDDEDATA data =
         DdeCreateDataHandle(DdeInstance, (LPBYTE)command, lstrlenA(command) + 1, 0, nullptr, 0, 0);
-    if (!data)
+    if (!data) {
+        JournalRecord(WhatProgmanItem, command, Outcome(OpFailed, ERROR_NOT_ENOUGH_MEMORY));
         return;
+    }
     // The data goes as a handle (size -1); the handle passes to DDE.
-    DdeClientTransaction((LPBYTE)data, 0xFFFFFFFF, ProgmanConversation, nullptr, 0, XTYP_EXECUTE,
-                         ExecuteTimeout, nullptr);
+    HDDEDATA done = DdeClientTransaction((LPBYTE)data, 0xFFFFFFFF, ProgmanConversation, nullptr, 0,
+                                         XTYP_EXECUTE, ExecuteTimeout, nullptr);
     ProgmanCommandsSent++;
+    JournalRecord(WhatProgmanItem, command,
+                  done ? Outcome(OpRemoved) : Outcome(OpFailed, ERROR_GEN_FAILURE));
 }
 
 void DeleteIconEntry(int32_t index)
 {
     if (index < 0 || index >= IconList.Count)
         return;
-    DeleteMatchingItems((const IconItem*)IconList.Items[index], SendProgmanCommand);
+    const IconItem* item = (const IconItem*)IconList.Items[index];
+    // Each item deleted is journalled as its command goes; none matched: none found.
+    if (DeleteMatchingItems(item, SendProgmanCommand) == 0) {
+        char name[2 * NameSize + 4];
+        wsprintfA(name, "%s: %s", item->Group, item->Name);
+        JournalRecord(WhatProgmanItem, name, Outcome(OpMissing));
+    }
 }
 
 void CloseProgramManager()

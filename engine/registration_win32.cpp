@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/engine_env.h"
+#include "engine/journal.h"
 #include "engine/reporter.h"
 #include "log/path_helpers.h"
 #include "platform/libraries.h"
@@ -15,7 +16,8 @@ enum { CommandSize = 512 };
 // served meanwhile: the program (an installer's helper, a server that
 // registers itself) may show its own windows, and the run goes on only after
 // it is done.
-static void StartAndWait(char* commandLine)
+// 0 when the program ran to its end, else the system's error.
+static DWORD StartAndWait(char* commandLine)
 {
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
@@ -23,10 +25,11 @@ static void StartAndWait(char* commandLine)
     startup.cb = sizeof(startup);
     if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
-        return;
+        return GetLastError();
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return 0;
 }
 
 static bool EndsWithExe(const char* path)
@@ -110,6 +113,9 @@ static void CallServerEntry(const char* path, int32_t register_)
 
 void SelfRegister(const char* heading, const char* path, int32_t register_)
 {
+    // A server's own code changes the machine: a dry run never calls it.
+    if (JournalDryRun())
+        return;
     char savedDirectory[MAX_PATH];
     char folder[MAX_PATH];
     char shortPath[MAX_PATH];
@@ -160,15 +166,30 @@ void SelfRegister(const char* heading, const char* path, int32_t register_)
 void StopAndDeleteService(const char* name)
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager)
+    if (!manager) {
+        JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
         return;
-    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_STOP | DELETE);
-    if (service) {
+    }
+    bool dryRun = JournalDryRun() != 0;
+    SC_HANDLE service =
+        OpenServiceA(manager, name, dryRun ? SERVICE_QUERY_STATUS : SERVICE_STOP | DELETE);
+    if (!service) {
+        DWORD error = GetLastError();
+        JournalRecord(WhatService, name,
+                      error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome(OpMissing)
+                                                            : Outcome(OpFailed, error));
+    } else if (dryRun) {
+        JournalRecord(WhatService, name, Outcome(OpRemoved));
+        CloseServiceHandle(service);
+    } else {
         // The stop is asked for, not awaited: the caller waits a while
         // before the service's files are removed.
         SERVICE_STATUS status;
         ControlService(service, SERVICE_CONTROL_STOP, &status);
-        DeleteService(service);
+        if (DeleteService(service))
+            JournalRecord(WhatService, name, Outcome(OpRemoved));
+        else
+            JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
         CloseServiceHandle(service);
     }
     CloseServiceHandle(manager);
@@ -179,6 +200,14 @@ void RunAndWait(const char* program, const char* arguments)
     char command[CommandSize];
     int n = snprintf(command, sizeof(command), "\"%s\" %s", program, arguments);
     // A cut command line would run something else than the log says.
-    if (n > 0 && n < (int)sizeof(command))
-        StartAndWait(command);
+    if (n <= 0 || n >= (int)sizeof(command)) {
+        JournalRecord(WhatProgram, program, Outcome(OpFailed, ERROR_FILENAME_EXCED_RANGE));
+        return;
+    }
+    if (JournalDryRun()) {
+        JournalRecord(WhatProgram, command, Outcome(OpStarted));
+        return;
+    }
+    DWORD error = StartAndWait(command);
+    JournalRecord(WhatProgram, command, error ? Outcome(OpFailed, error) : Outcome(OpStarted));
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/files.h"
+
 // Access used to open keys throughout the uninstall, and to create them.
 enum { EngineKeyAccess = 0x1F, EngineKeyCreateAccess = 0x6 };
 
@@ -13,11 +15,19 @@ uint32_t ValueTypeForIndex(int32_t typeIndex);
 
 // Writes one value from its text form; data is converted in place (size is the
 // buffer's size). create = 1 makes a missing key, 0 leaves it missing.
-void RestoreRegistryValue(int32_t root, int32_t type, const char* key, const char* name, char* data,
-                          int32_t size, int32_t create);
+// Journalled (OpRestored, OpMissing for a missing key, OpFailed); in a dry
+// run only foreseen.
+OpResult RestoreRegistryValue(int32_t root, int32_t type, const char* key, const char* name,
+                              char* data, int32_t size, int32_t create);
 // Deletes key with all its subkeys and values; returns the last status.
+// Neither journalled nor held back by a dry run: the uninstall uses
+// RemoveRegistryTree.
 long DeleteRegistryTree(const char* key, int32_t root);
+// DeleteRegistryTree as an operation of the run: journalled (OpRemoved,
+// OpMissing, OpFailed), and in a dry run only foreseen.
+OpResult RemoveRegistryTree(const char* key, int32_t root);
 // Deletes a value created by the install, then its key and every parent key
 // that has become empty, up to the first that still holds something. key is
-// consumed (cut back component by component).
+// consumed (cut back component by component). Journalled; a dry run says
+// what becomes of the value alone.
 void DeleteCreatedValue(int32_t root, char* key, const char* name);

@@ -4,12 +4,34 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/journal.h"
 #include "engine/regdata.h"
 #include "log/path_helpers.h"
 
 static const HKEY RootKeyTable[5] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
                                      HKEY_USERS, HKEY_CURRENT_CONFIG};
 static const DWORD ValueTypeTable[5] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY};
+
+static const char* const RootNames[5] = {"HKCR", "HKCU", "HKLM", "HKU", "HKCC"};
+
+// "HKLM\key" or "HKLM\key\name" for the journal ("(default)" for the unnamed value).
+static void RegistryName(char* out, size_t size, int32_t root, const char* key, const char* name)
+{
+    const char* rootName = root >= 0 && root <= 4 ? RootNames[root] : "?";
+    if (name)
+        snprintf(out, size, "%s\\%s\\%s", rootName, key, name[0] ? name : "(default)");
+    else
+        snprintf(out, size, "%s\\%s", rootName, key);
+}
+
+static bool KeyExists(HKEY rootKey, const char* key)
+{
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(rootKey, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
 
 // A damaged log can carry any number here; such an entry addresses no key.
 uintptr_t RootKeyForIndex(int32_t rootIndex)
@@ -26,14 +48,19 @@ uint32_t ValueTypeForIndex(int32_t typeIndex)
     return ValueTypeTable[typeIndex];
 }
 
-void RestoreRegistryValue(int32_t root, int32_t type, const char* key, const char* name, char* data,
-                          int32_t size, int32_t create)
+OpResult RestoreRegistryValue(int32_t root, int32_t type, const char* key, const char* name,
+                              char* data, int32_t size, int32_t create)
 {
     HKEY rootKey = (HKEY)RootKeyForIndex(root);
     HKEY handle = nullptr;
     LONG status;
+    char said[700];
+    RegistryName(said, sizeof(said), root, key, name);
     if (!rootKey)
-        return;
+        return JournalRecord(WhatValue, said, Outcome(OpFailed, ERROR_INVALID_PARAMETER));
+    if (JournalDryRun())
+        return JournalRecord(WhatValue, said,
+                             Outcome(create || KeyExists(rootKey, key) ? OpRestored : OpMissing));
     if (create) {
         DWORD disposition = 0;
         status = RegCreateKeyExA(rootKey, key, 0, nullptr, 0, EngineKeyCreateAccess, nullptr,
@@ -41,11 +68,34 @@ void RestoreRegistryValue(int32_t root, int32_t type, const char* key, const cha
     } else {
         status = RegOpenKeyExA(rootKey, key, 0, EngineKeyAccess, &handle);
     }
+    if (status == ERROR_FILE_NOT_FOUND && !create)
+        return JournalRecord(WhatValue, said, Outcome(OpMissing));
     if (status != ERROR_SUCCESS)
-        return;
+        return JournalRecord(WhatValue, said, Outcome(OpFailed, (uint32_t)status));
     int32_t count = RegistryDataBytes(type, data, size);
-    RegSetValueExA(handle, name, 0, ValueTypeForIndex(type), (const BYTE*)data, (DWORD)count);
+    status =
+        RegSetValueExA(handle, name, 0, ValueTypeForIndex(type), (const BYTE*)data, (DWORD)count);
     RegCloseKey(handle);
+    if (status != ERROR_SUCCESS)
+        return JournalRecord(WhatValue, said, Outcome(OpFailed, (uint32_t)status));
+    return JournalRecord(WhatValue, said, Outcome(OpRestored));
+}
+
+OpResult RemoveRegistryTree(const char* key, int32_t root)
+{
+    HKEY rootKey = (HKEY)RootKeyForIndex(root);
+    char said[700];
+    RegistryName(said, sizeof(said), root, key, nullptr);
+    if (!rootKey)
+        return JournalRecord(WhatKey, said, Outcome(OpFailed, ERROR_INVALID_PARAMETER));
+    if (!KeyExists(rootKey, key))
+        return JournalRecord(WhatKey, said, Outcome(OpMissing));
+    if (JournalDryRun())
+        return JournalRecord(WhatKey, said, Outcome(OpRemoved));
+    long status = DeleteRegistryTree(key, root);
+    if (status != ERROR_SUCCESS)
+        return JournalRecord(WhatKey, said, Outcome(OpFailed, (uint32_t)status));
+    return JournalRecord(WhatKey, said, Outcome(OpRemoved));
 }
 
 long DeleteRegistryTree(const char* key, int32_t root)
@@ -80,16 +130,38 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
 {
     HKEY rootKey = (HKEY)RootKeyForIndex(root);
     bool firstPass = true;
-    if (!rootKey)
+    char said[700];
+    RegistryName(said, sizeof(said), root, key, name);
+    if (!rootKey) {
+        JournalRecord(WhatValue, said, Outcome(OpFailed, ERROR_INVALID_PARAMETER));
         return;
+    }
+    if (JournalDryRun()) {
+        HKEY handle = nullptr;
+        bool present =
+            RegOpenKeyExA(rootKey, key, 0, KEY_READ, &handle) == ERROR_SUCCESS &&
+            RegQueryValueExA(handle, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        if (handle)
+            RegCloseKey(handle);
+        JournalRecord(WhatValue, said, Outcome(present ? OpRemoved : OpMissing));
+        return;
+    }
     while (key[0]) {
         HKEY handle = nullptr;
         char probe[256];
         DWORD probeSize = sizeof(probe);
-        if (RegOpenKeyExA(rootKey, key, 0, EngineKeyAccess, &handle) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(rootKey, key, 0, EngineKeyAccess, &handle) != ERROR_SUCCESS) {
+            if (firstPass)
+                JournalRecord(WhatValue, said, Outcome(OpMissing));
             return;
-        if (firstPass)
-            RegDeleteValueA(handle, name);
+        }
+        if (firstPass) {
+            LONG status = RegDeleteValueA(handle, name);
+            OpOutcome done = status == ERROR_SUCCESS          ? OpRemoved
+                             : status == ERROR_FILE_NOT_FOUND ? OpMissing
+                                                              : OpFailed;
+            JournalRecord(WhatValue, said, Outcome(done, done == OpFailed ? (uint32_t)status : 0));
+        }
         firstPass = false;
         LONG hasValue =
             RegEnumValueA(handle, 0, probe, &probeSize, nullptr, nullptr, nullptr, nullptr);
@@ -103,7 +175,10 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
         RegCloseKey(handle);
         if (hasKey == ERROR_SUCCESS || hasKey == ERROR_MORE_DATA)
             return;
-        RegDeleteKeyA(rootKey, key);
+        if (RegDeleteKeyA(rootKey, key) == ERROR_SUCCESS) {
+            RegistryName(said, sizeof(said), root, key, nullptr);
+            JournalRecord(WhatKey, said, Outcome(OpRemoved));
+        }
         char* cut = LastBackslash(key);
         if (cut)
             *cut = 0;

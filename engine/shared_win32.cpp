@@ -5,6 +5,7 @@
 
 #include "app/run_state.h"
 #include "engine/counters.h"
+#include "engine/journal.h"
 #include "engine/registry.h"
 #include "engine/reporter.h"
 
@@ -36,16 +37,28 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
         return SharedNoCounter;
     if (QueryCounter(key, path, &count) && count > 0) {
         int32_t n = LoweredCount(count, copies, RollbackMode);
+        bool dryRun = JournalDryRun() != 0;
         if (n >= 1) {
             // Written as REG_DWORD whatever form it had; a failed write
             // still keeps the file.
             DWORD value = (DWORD)n;
-            RegSetValueExA(key, path, 0, REG_DWORD, (const BYTE*)&value, sizeof(value));
+            LONG status = dryRun ? ERROR_SUCCESS
+                                 : RegSetValueExA(key, path, 0, REG_DWORD, (const BYTE*)&value,
+                                                  sizeof(value));
+            JournalRecord(WhatCounter, path,
+                          status == ERROR_SUCCESS ? Outcome(OpLowered)
+                                                  : Outcome(OpFailed, (uint32_t)status));
+            JournalRecord(WhatFile, path, Outcome(OpKeptShared));
             result = SharedKeep;
         } else {
             result = Reporter->askSharedFile(path) ? SharedRemove : SharedKeep;
             // A kept file no longer has a counter either: nothing counts it.
-            RegDeleteValueA(key, path);
+            LONG status = dryRun ? ERROR_SUCCESS : RegDeleteValueA(key, path);
+            JournalRecord(WhatCounter, path,
+                          status == ERROR_SUCCESS ? Outcome(OpRemoved)
+                                                  : Outcome(OpFailed, (uint32_t)status));
+            if (result == SharedKeep)
+                JournalRecord(WhatFile, path, Outcome(OpKeptChosen));
         }
     }
     RegCloseKey(key);
@@ -102,7 +115,12 @@ int32_t ReleaseBde()
             // The engine keeps its count as text, whatever form it was found in.
             char text[16];
             int len = snprintf(text, sizeof(text), "%d", (int)(count - 1));
-            RegSetValueExA(key, "UseCount", 0, REG_SZ, (const BYTE*)text, (DWORD)len + 1);
+            LONG status = JournalDryRun() ? ERROR_SUCCESS
+                                          : RegSetValueExA(key, "UseCount", 0, REG_SZ,
+                                                           (const BYTE*)text, (DWORD)len + 1);
+            JournalRecord(WhatCounter, "HKLM\\Software\\Borland\\Database Engine UseCount",
+                          status == ERROR_SUCCESS ? Outcome(OpLowered)
+                                                  : Outcome(OpFailed, (uint32_t)status));
         } else if (count == 1) {
             int32_t serverRunning = 0;
             result = WaitForServerClosed(&serverRunning);
@@ -111,9 +129,10 @@ int32_t ReleaseBde()
     }
     RegCloseKey(key);
     if (removeKeys) {
-        DeleteRegistryTree(BdeKey, RootLocalMachine);
-        DeleteRegistryTree(BdeWindowsKey, RootLocalMachine);
-        RemoveEmptyBorlandKey();
+        RemoveRegistryTree(BdeKey, RootLocalMachine);
+        RemoveRegistryTree(BdeWindowsKey, RootLocalMachine);
+        if (!JournalDryRun())
+            RemoveEmptyBorlandKey();
     }
     return result;
 }

@@ -15,6 +15,7 @@
 #include "app/run_state.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
+#include "engine/journal.h"
 #include "engine/progman.h"
 #include "engine/registration.h"
 #include "engine/shared.h"
@@ -176,6 +177,24 @@ static void DeleteIniFiles(UninstallState* s)
     }
 }
 
+// Puts an INI entry back to its value before the installation; an empty
+// value removes the entry.
+static void RestoreIniEntry(const char* file, const char* section, const char* key,
+                            const char* value)
+{
+    char name[600];
+    snprintf(name, sizeof(name), "%s [%s] %s", file, section, key);
+    OpOutcome done = value[0] ? OpRestored : OpRemoved;
+    if (JournalDryRun()) {
+        JournalRecord(WhatIniEntry, name, Outcome(done));
+        return;
+    }
+    if (WritePrivateProfileStringA(section, key, value[0] ? value : nullptr, file))
+        JournalRecord(WhatIniEntry, name, Outcome(done));
+    else
+        JournalRecord(WhatIniEntry, name, Outcome(OpFailed, GetLastError()));
+}
+
 static void RestoreIniEntries(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
@@ -189,8 +208,7 @@ static void RestoreIniEntries(UninstallState* s)
         ReportPlain(s->iniEntry, item->File);
         const char* value =
             PlanUsesLatestOldValue(&s->plan) ? item->LatestOldValue : item->OldValue;
-        WritePrivateProfileStringA(item->Section, item->Key, value[0] ? value : nullptr,
-                                   item->File);
+        RestoreIniEntry(item->File, item->Section, item->Key, value);
     }
 }
 
@@ -238,8 +256,9 @@ static void RemoveEmptiedShortcutFolder(const char* path)
     char* name = FileNamePart(parent);
     if (name > parent)
         name[-1] = 0;
-    if (!IsProtectedDirectory(parent, false))
-        RemoveDirectoryAfterShell(parent);
+    // The folder's other shortcuts may still be to come: it goes when it is empty.
+    if (!IsProtectedDirectory(parent, false) && IsEmptyFolder(parent))
+        RemoveEmptyDirectory(parent);
 }
 
 // A roll-back puts the backup in place of the file. Without the backup the
@@ -261,7 +280,8 @@ static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool
         FileAction action = PlanFileAction(&s->plan, f, system);
         if (action == FileSkip || BackupMissing(f, action))
             continue;
-        if (!RemoveOrRestoreFile(f->Path, f->BackupPath, action == FileRestore ? 1 : 0))
+        OpResult r = RemoveOrRestoreFile(f->Path, f->BackupPath, action == FileRestore ? 1 : 0);
+        if (r.outcome == OpKeptProtected)
             continue;
         ReportFitted(system ? s->systemFile : s->file, f->Path);
         if (!system)
@@ -305,7 +325,8 @@ static void RemoveFolders(UninstallState* s)
         if (i < 0)
             break;
         FolderItem* item = (FolderItem*)FolderList.Items[i];
-        if (PlanTakesEntry(&s->plan, item->Selected, item->Installation))
+        if (PlanTakesEntry(&s->plan, item->Selected, item->Installation) && Exists(item->Path) &&
+            !JournalDryRun())
             RemoveDirectoryTree(item->Path, 0);
     }
 }
@@ -317,13 +338,24 @@ static void CutLogAfterRollback(const char* logPath)
         DeleteFileOrDefer(logPath);
         return;
     }
+    char name[MAX_PATH + 40];
+    snprintf(name, sizeof(name), "%s (its latest installation)", logPath);
+    if (JournalDryRun()) {
+        JournalRecord(WhatFile, name, Outcome(Exists(logPath) ? OpRemoved : OpMissing));
+        return;
+    }
     HANDLE log = CreateFileA(logPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE)
+    if (log == INVALID_HANDLE_VALUE) {
+        JournalRecord(WhatFile, name, Outcome(OpFailed, GetLastError()));
         return;
+    }
     if (SetFilePointer(log, LatestInstallationOffset, nullptr, FILE_BEGIN) !=
-        INVALID_SET_FILE_POINTER)
-        SetEndOfFile(log);
+            INVALID_SET_FILE_POINTER &&
+        SetEndOfFile(log))
+        JournalRecord(WhatFile, name, Outcome(OpRemoved));
+    else
+        JournalRecord(WhatFile, name, Outcome(OpFailed, GetLastError()));
     CloseHandle(log);
 }
 
@@ -376,7 +408,7 @@ static void DeleteRegistryTrees(UninstallState* s)
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportRegistry(s->regTree, item->Key);
-        DeleteRegistryTree(item->Key, item->Root);
+        RemoveRegistryTree(item->Key, item->Root);
     }
 }
 
@@ -418,8 +450,14 @@ static void StartPerUserCleanup()
         // Quoted: a path left with a space (no short name) is otherwise
         // tried cut at the space first.
         int n = snprintf(command, sizeof(command), "\"%s\" /U \"%s\"", path, PerUserId);
-        if (n > 0 && n < (int)sizeof(command))
-            WinExec(command, SW_SHOW);
+        if (n > 0 && n < (int)sizeof(command)) {
+            if (JournalDryRun())
+                JournalRecord(WhatProgram, command, Outcome(OpStarted));
+            else if (WinExec(command, SW_SHOW) > 31)
+                JournalRecord(WhatProgram, command, Outcome(OpStarted));
+            else
+                JournalRecord(WhatProgram, command, Outcome(OpFailed, GetLastError()));
+        }
     }
     RegCloseKey(key);
 }
@@ -457,42 +495,63 @@ void RunUninstall(const char* logPath)
 
     if (!Reporter->working()) {
         Reporter->beginWork(IDS_WORKING_UNINSTALL);
+        JournalPhase("programs");
         RunExternalPrograms(&s);
     }
+    JournalPhase("restore deleted files");
     if (PlanPhaseRuns(&s.plan, PhaseRestoreDeleted, Cancelled))
         RestoreDeletedFiles(&s);
+    JournalPhase("services");
     StopServices(&s);
     if (PlanPhaseRuns(&s.plan, PhaseSubsystem, Cancelled)) {
+        JournalPhase("subsystem");
         ReportPlain(s.subsystem, SubsystemName);
         if (ReleaseBde() != 0)
             return;
     }
+    JournalPhase("INI files");
     DeleteIniFiles(&s);
+    JournalPhase("INI entries");
     RestoreIniEntries(&s);
+    JournalPhase("restore edited files");
     if (PlanPhaseRuns(&s.plan, PhaseRestoreEdited, Cancelled))
         RestoreEditedFiles(&s);
+    JournalPhase("counters");
     if (PlanPhaseRuns(&s.plan, PhaseFileCounters, Cancelled))
         ReleaseCounters(&s, PhaseFileCounters, &FileList, false);
+    JournalPhase("system counters");
     if (PlanPhaseRuns(&s.plan, PhaseSystemFileCounters, Cancelled))
         ReleaseCounters(&s, PhaseSystemFileCounters, &SystemFileList, true);
+    JournalPhase("files");
     DeleteFiles(&s, PhaseFiles, &FileList, false);
+    JournalPhase("system files");
     DeleteFiles(&s, PhaseSystemFiles, &SystemFileList, true);
     if (PlanPhaseRuns(&s.plan, PhaseReregister, Cancelled)) {
+        JournalPhase("register restored");
         RegisterRestoredFiles(&s, &FileList, false);
         RegisterRestoredFiles(&s, &SystemFileList, true);
     }
+    JournalPhase("log");
     if (PlanPhaseRuns(&s.plan, PhaseLog, Cancelled))
         DeleteFileOrDefer(logPath);
+    JournalPhase("folders");
     RemoveFolders(&s);
+    JournalPhase("log");
     if (PlanPhaseRuns(&s.plan, PhaseCutLog, Cancelled))
         CutLogAfterRollback(logPath);
+    JournalPhase("registry restore");
     RestoreRegistryValues(&s);
+    JournalPhase("registry values");
     DeleteRegistryValues(&s);
+    JournalPhase("registry trees");
     DeleteRegistryTrees(&s);
     int32_t cancelledBeforeIcons = Cancelled;
+    JournalPhase("Program Manager");
     DeleteIcons(&s);
+    JournalPhase("per-user");
     if (PlanPhaseRuns(&s.plan, PhasePerUser, cancelledBeforeIcons))
         StartPerUserCleanup();
+    JournalPhase("repair key");
     if (PlanPhaseRuns(&s.plan, PhaseRepairKey, Cancelled) && s.repairKey[0])
-        DeleteRegistryTree(s.repairKey, 2);
+        RemoveRegistryTree(s.repairKey, 2);
 }

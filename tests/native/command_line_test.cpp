@@ -88,6 +88,50 @@ TEST_F(CommandLine, UnknownOptionEndsTheScanAndLaterOptionsAreNotRead)
     EXPECT_EQ("/", Parse("/"));
 }
 
+TEST_F(CommandLine, JournalAndDryRunAmongTheOtherOptions)
+{
+    EXPECT_EQ("C:\\A.LOG", Parse("/S /LC:\\J.TXT /N /R C:\\A.LOG"));
+    EXPECT_EQ(1, options.silent);
+    EXPECT_EQ(1, options.dryRun);
+    EXPECT_EQ(1, options.rollback);
+    EXPECT_STREQ("C:\\J.TXT", options.journalPath);
+    EXPECT_EQ(0, options.journalRefused);
+    EXPECT_EQ("(none)", Title());
+
+    // Quoted: the path keeps its spaces, and the options go on after it.
+    EXPECT_EQ("C:\\A.LOG", Parse("/l\"C:\\My Logs\\run 1.txt\"/a C:\\A.LOG Title"));
+    EXPECT_STREQ("C:\\My Logs\\run 1.txt", options.journalPath);
+    EXPECT_EQ(1, options.automatic);
+    EXPECT_EQ(0, options.dryRun);
+    EXPECT_EQ("Title", Title());
+
+    Parse("/n C:\\A.LOG");
+    EXPECT_EQ(1, options.dryRun);
+    EXPECT_STREQ("", options.journalPath);
+    EXPECT_EQ(0, options.journalRefused);
+}
+
+TEST_F(CommandLine, JournalPathThatCannotBeKeptWholeIsRefused)
+{
+    std::string longest(JournalPathSize - 1, 'j');
+    Parse(("/L" + longest + " C:\\A.LOG").c_str());
+    EXPECT_EQ(longest, options.journalPath);
+    EXPECT_EQ(0, options.journalRefused);
+
+    std::string tooLong(JournalPathSize, 'j');
+    EXPECT_EQ("C:\\A.LOG", Parse(("/S /L\"" + tooLong + "\" C:\\A.LOG").c_str()));
+    EXPECT_EQ(1, options.journalRefused);
+    EXPECT_STREQ("", options.journalPath);
+    EXPECT_EQ(1, options.silent);
+
+    Parse("/L C:\\A.LOG");
+    EXPECT_EQ(1, options.journalRefused);
+    // A quote left open: the line was cut, and so was the path.
+    Parse("/L\"C:\\My Logs\\run");
+    EXPECT_EQ(1, options.journalRefused);
+    EXPECT_STREQ("", options.journalPath);
+}
+
 TEST_F(CommandLine, QuotedPathIsShortenedAndTitleFollows)
 {
     EXPECT_EQ("C:\\PROGRA~1\\App\\INSTALL.LOG",

@@ -30,8 +30,8 @@ TEST_F(EngineFiles, HelpFileTakesItsIndexFilesAlong)
         ASSERT_TRUE(WriteFileText(dir + "\\" + name, name));
     SetFileAttributesA((dir + "\\HELP.HLP").c_str(), FILE_ATTRIBUTE_READONLY);
 
-    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\HELP.HLP").c_str(), "", 0));
-    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\README.TXT").c_str(), "", 0));
+    EXPECT_EQ(OpRemoved, RemoveOrRestoreFile((dir + "\\HELP.HLP").c_str(), "", 0).outcome);
+    EXPECT_EQ(OpRemoved, RemoveOrRestoreFile((dir + "\\README.TXT").c_str(), "", 0).outcome);
 
     EXPECT_FALSE(PathExists(dir + "\\HELP.HLP"));
     EXPECT_FALSE(PathExists(dir + "\\HELP.GID"));
@@ -46,7 +46,9 @@ TEST_F(EngineFiles, RestoreWithBackupPutsTheOldFileBack)
     std::string dir = ScratchFolder("restore");
     ASSERT_TRUE(WriteFileText(dir + "\\APP.DLL", "new version"));
     ASSERT_TRUE(WriteFileText(dir + "\\APP.BAK", "old version"));
-    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\APP.DLL").c_str(), (dir + "\\APP.BAK").c_str(), 1));
+    EXPECT_EQ(
+        OpRestored,
+        RemoveOrRestoreFile((dir + "\\APP.DLL").c_str(), (dir + "\\APP.BAK").c_str(), 1).outcome);
     EXPECT_EQ("old version", ReadFileText(dir + "\\APP.DLL"));
     EXPECT_FALSE(PathExists(dir + "\\APP.BAK")) << "the backup is consumed";
 }
@@ -57,11 +59,11 @@ TEST_F(EngineFiles, WildcardDeletesMatchingFilesButNotFolders)
     ASSERT_TRUE(WriteFileText(dir + "\\A.TMP", "a"));
     ASSERT_TRUE(WriteFileText(dir + "\\B.TXT", "b"));
     CreateDirectoryA((dir + "\\SUB.TMP").c_str(), nullptr);
-    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\*.TMP").c_str(), "", 0));
+    EXPECT_EQ(OpRemoved, RemoveOrRestoreFile((dir + "\\*.TMP").c_str(), "", 0).outcome);
     EXPECT_FALSE(PathExists(dir + "\\A.TMP"));
     EXPECT_TRUE(PathExists(dir + "\\B.TXT"));
     EXPECT_TRUE(PathExists(dir + "\\SUB.TMP"));
-    EXPECT_EQ(1, RemoveOrRestoreFile((dir + "\\*.*").c_str(), "", 0));
+    EXPECT_EQ(OpRemoved, RemoveOrRestoreFile((dir + "\\*.*").c_str(), "", 0).outcome);
     EXPECT_FALSE(PathExists(dir + "\\B.TXT"));
     EXPECT_TRUE(PathExists(dir + "\\SUB.TMP")) << "*.* leaves subfolders";
 }
@@ -73,9 +75,10 @@ TEST_F(EngineFiles, WildcardsInProtectedFoldersAreRefused)
     std::string marker = std::string(windows) + "\\KETRA.KTRTEST";
     ASSERT_TRUE(WriteFileText(marker, "x"));
     // Not only "*.*": any pattern in the Windows folder is refused.
-    EXPECT_EQ(0, RemoveOrRestoreFile((std::string(windows) + "\\*.KTRTEST").c_str(), "", 0));
+    EXPECT_EQ(OpKeptProtected,
+              RemoveOrRestoreFile((std::string(windows) + "\\*.KTRTEST").c_str(), "", 0).outcome);
     EXPECT_TRUE(PathExists(marker));
-    EXPECT_EQ(0, RemoveOrRestoreFile("C:\\*.KTRTEST", "", 0));
+    EXPECT_EQ(OpKeptProtected, RemoveOrRestoreFile("C:\\*.KTRTEST", "", 0).outcome);
     DeleteFileA(marker.c_str());
 }
 
@@ -131,9 +134,9 @@ TEST_F(EngineFiles, FolderHeldBrieflyByAReaderIsRemovedOnceReleased)
         Sleep(300);
         CloseHandle(held);
     });
-    int removed = RemoveDirectoryAfterShell(dir.c_str());
+    OpResult removed = RemoveEmptyDirectory(dir.c_str());
     reader.join();
-    EXPECT_TRUE(removed);
+    EXPECT_EQ(OpRemoved, removed.outcome);
     EXPECT_FALSE(PathExists(dir)) << "the folder goes once the reader lets go";
 }
 
@@ -142,10 +145,12 @@ TEST_F(EngineFiles, FolderHeldOpenForGoodIsLeftAndReported)
     std::string dir = ScratchFolder("heldforgood");
     HANDLE held = HoldFolder(dir);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_FALSE(RemoveDirectoryAfterShell(dir.c_str()));
+    OpResult refused = RemoveEmptyDirectory(dir.c_str());
+    EXPECT_EQ(OpFailed, refused.outcome);
+    EXPECT_EQ((uint32_t)ERROR_SHARING_VIOLATION, refused.error);
     EXPECT_TRUE(PathExists(dir));
     CloseHandle(held);
-    EXPECT_TRUE(RemoveDirectoryAfterShell(dir.c_str()));
+    EXPECT_EQ(OpRemoved, RemoveEmptyDirectory(dir.c_str()).outcome);
 }
 
 TEST_F(EngineFiles, ProtectedFoldersAreNeverRemoved)
@@ -268,8 +273,10 @@ TEST_F(EngineFiles, ProtectedFoldersAreRecognisedInEverySpelling)
         1);
     EXPECT_TRUE(PathExists(keep));
     EXPECT_TRUE(PathExists(keepInside));
-    EXPECT_EQ(0, RemoveOrRestoreFile((win + "\\system32\\..\\*.*").c_str(), "", 0));
-    EXPECT_EQ(0, RemoveOrRestoreFile((std::string(system) + "\\.\\*.DLL").c_str(), "", 0));
+    EXPECT_EQ(OpKeptProtected,
+              RemoveOrRestoreFile((win + "\\system32\\..\\*.*").c_str(), "", 0).outcome);
+    EXPECT_EQ(OpKeptProtected,
+              RemoveOrRestoreFile((std::string(system) + "\\.\\*.DLL").c_str(), "", 0).outcome);
     EXPECT_TRUE(PathExists(std::string(system) + "\\kernel32.dll"));
     DeleteFileA(keep.c_str());
     DeleteFileA(keepInside.c_str());
@@ -286,12 +293,14 @@ TEST_F(EngineFiles, InUseFileIsDeletedAtRestartOnlyWhenAllowed)
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
 
     DeleteInUseFiles = 0;
-    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
+    OpResult refused = DeleteFileOrDefer(path.c_str());
+    EXPECT_EQ(OpFailed, refused.outcome);
+    EXPECT_NE(0u, refused.error) << "the system's reason goes with a failure";
     EXPECT_EQ(0, RestartNeeded);
     EXPECT_EQ("", PendingRenames());
 
     DeleteInUseFiles = 1;
-    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
+    EXPECT_EQ(OpDeferred, DeleteFileOrDefer(path.c_str()).outcome);
     EXPECT_EQ(1, RestartNeeded);
     std::string pending = PendingRenames();
     EXPECT_NE(std::string::npos, pending.find("BUSY.DLL\n\n")) << "got: " << pending;
@@ -299,13 +308,13 @@ TEST_F(EngineFiles, InUseFileIsDeletedAtRestartOnlyWhenAllowed)
     ClearPendingRenames();
 
     RestartNeeded = 0;
-    EXPECT_EQ(1, DeleteFileOrDefer((dir + "\\MISSING.DLL").c_str()));
+    EXPECT_EQ(OpMissing, DeleteFileOrDefer((dir + "\\MISSING.DLL").c_str()).outcome);
     EXPECT_EQ(0, RestartNeeded) << "a missing file schedules nothing";
 }
 
 TEST_F(EngineFiles, OwnModuleIsLeftToTheCleanupStage)
 {
-    EXPECT_EQ(1, DeleteFileOrDefer(ModulePath));
+    EXPECT_EQ(OpDeferred, DeleteFileOrDefer(ModulePath).outcome);
     EXPECT_EQ(1, SelfRemovalPending);
     EXPECT_EQ(0, RestartNeeded);
     EXPECT_EQ("", PendingRenames());
@@ -325,8 +334,8 @@ TEST_F(EngineFiles, WininitLinesOnTheOldPlatform)
     std::string shortForm = ShortPath(path);
     HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
-    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
-    EXPECT_EQ(1, DeleteFileOrDefer(path.c_str()));
+    EXPECT_EQ(OpDeferred, DeleteFileOrDefer(path.c_str()).outcome);
+    EXPECT_EQ(OpDeferred, DeleteFileOrDefer(path.c_str()).outcome);
     CloseHandle(held);
     EXPECT_EQ("[rename]\r\nNUL=" + shortForm + "\r\nNUL=" + shortForm + "\r\n",
               ReadFileText(wininit));
@@ -344,7 +353,7 @@ TEST_F(EngineFiles, ReplacingAnInUseFileSchedulesDeleteThenRename)
     TempNameCounter = 0;
     HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
-    RestoreFileOrDefer((dir + "\\APP.BAK").c_str(), target.c_str());
+    EXPECT_EQ(OpDeferred, RestoreFileOrDefer((dir + "\\APP.BAK").c_str(), target.c_str()).outcome);
     CloseHandle(held);
     EXPECT_EQ(2, TempNameCounter);
     EXPECT_EQ("old", ReadFileText(dir + "\\~KTU0001.TMP"));

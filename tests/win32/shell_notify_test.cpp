@@ -224,13 +224,13 @@ TEST_F(ShellNotices, FolderTheShellIsReadingIsStillRemoved)
     // The shell is still reading the folder when the folder's turn comes.
     NotifyShellPath(SHCNE_DELETE, file.c_str());
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ShellReading, 5000));
-    EXPECT_EQ(0, RemoveEmptyDirectory(folder.c_str()));
+    EXPECT_EQ(OpRemoved, RemoveEmptyDirectory(folder.c_str()).outcome);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str()));
 
     // A folder that is not empty is refused at once, and stays.
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA((folder + "\\SUB").c_str(), nullptr));
-    EXPECT_EQ(1, RemoveEmptyDirectory(folder.c_str()));
+    EXPECT_EQ(OpKeptUserData, RemoveEmptyDirectory(folder.c_str()).outcome);
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str()));
 
     EXPECT_TRUE(FlushShellNotifications());
