@@ -53,14 +53,41 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
 {
     SetCurrentDirectoryA("\\");
     BeginRestorePoint();
+    int32_t installerRefused = 0;
+    UninstallResult uninstall = {};
     if (UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown))
-        RunRepair();
+        installerRefused = RunRepair();
     else
-        RunUninstall(logPath);
+        uninstall = RunUninstall(logPath);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
     RunOutcome outcome = CollectRunOutcome();
+    // A silent repair cannot ask for an installer it does not find: the
+    // damaged files stay, which no user chose.
+    if (installerRefused && options.silent)
+        outcome.failed = 1;
+    else if (installerRefused)
+        outcome.stoppedByUser = 1;
+    outcome.stoppedByUser |= uninstall.aborted;
+    // The engine's count of operations that had to succeed and did not.
+    outcome.operationsFailed = uninstall.filesLeft;
     EndRestorePoint(outcome.cancelled);
     return outcome;
+}
+
+// Asks whether to restart now. A silent run restarts without asking; its
+// caller still learns that the work waits for that restart.
+static void AskRestart(const RunOptions& options, RunOutcome* outcome)
+{
+    if (!outcome->restartNeeded)
+        return;
+    if (options.silent) {
+        outcome->restartLeft = 1;
+        return;
+    }
+    if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL) {
+        outcome->restartNeeded = 0;
+        outcome->restartLeft = 1;
+    }
 }
 
 int RunSequence(const RunOptions& options, const RunFiles& files)
@@ -75,10 +102,7 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
     }
     // Cancelled in the wizard: no work, and the outcome says so.
     RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
-    if (outcome.restartNeeded && !options.silent) {
-        if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL)
-            outcome.restartNeeded = 0;
-    }
+    AskRestart(options, &outcome);
     if (!options.silent && WizardWindow) {
         DestroyWindow(WizardWindow);
         WizardWindow = nullptr;
@@ -87,15 +111,24 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
     return CloseRun(options, files, outcome);
 }
 
+// No log, or one the reader refused (it has said why): nothing was done.
+static int CloseUnreadRun(const RunOptions& options, const RunFiles& files)
+{
+    RunOutcome outcome = CollectRunOutcome();
+    outcome.logUnusable = 1;
+    outcome.stoppedByUser = files.logChoiceCancelled;
+    return CloseRun(options, files, outcome);
+}
+
 int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
 {
     CreateItemLists();
     if (!files.logPath[0])
-        return CloseRun(options, files, CollectRunOutcome());
+        return CloseUnreadRun(options, files);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
     int failed = ReadInstallLog(files.logPath, ApplicationFolder);
     SetCursor(previous);
     if (failed)
-        return CloseRun(options, files, CollectRunOutcome());
+        return CloseUnreadRun(options, files);
     return RunSequence(options, files);
 }

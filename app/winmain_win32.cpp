@@ -24,23 +24,27 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     MakeTempCopy(line, &files);
     LoadBanner(instance);
     RunOptions options = ReadCommandLine(line, lineCut);
+    // Nothing damaged, or no repair wanted: the shortcut's program started.
     if (options.shortcutNumber && CheckShortcut(&options))
-        return 0;
+        return ExitDone;
     PublishRunOptions(options);
     ReadColourSettings();
     ReadFontSettings();
     SetErrorMode(SEM_NOOPENFILEERRORBOX);
     BarBackColour = GetSysColor(COLOR_BTNFACE);
+    // Without its windows the run cannot go on; nothing has been changed.
+    RunOutcome noWindows = {};
+    noWindows.failed = 1;
     if (!previous && !RegisterMainWindowClass(instance))
-        return 0;
+        return ExitCodeOf(noWindows);
     if (!CreateMainWindows(instance, options))
-        return 0;
+        return ExitCodeOf(noWindows);
     MakeCrcTable();
     ReadStartupTexts(instance);
     ReadProgramFilesDir();
     if (options.cleanupStage && options.rest[0])
         return RunCleanupStage(options);
-    FindLogPath(options, files.logPath);
+    files.logChoiceCancelled = FindLogPath(options, files.logPath);
     ReadRunTexts(instance);
     if (HoldForTest())
         return CloseRun(options, files, CollectRunOutcome());

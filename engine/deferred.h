@@ -6,6 +6,8 @@
 
 extern uint16_t TempNameCounter;
 
+// path names the running program's file (in either name form).
+bool IsOwnModule(const char* path);
 // 0 when the file was deleted now, 1 when not (scheduled or not).
 int32_t DeleteFileOrDefer(const char* path);
 // Clears the file's attributes, then DeleteFileOrDefer; same result. A file

@@ -17,7 +17,7 @@ static void CopyPath(char* out, const char* in)
     lstrcpynA(out, in, MAX_PATH);
 }
 
-static bool IsOwnModule(const char* path)
+bool IsOwnModule(const char* path)
 {
     char longForm[MAX_PATH];
     CopyPath(longForm, path);

@@ -30,6 +30,7 @@ enum { HeadingSize = 64 };
 // Driver state for one run.
 struct UninstallState {
     UninstallPlan plan;
+    int32_t filesLeft;   // files to remove that stayed, not even left to the restart
     char repairKey[400]; // the repair key's name; empty when it cannot be named
     char file[HeadingSize], systemFile[HeadingSize], folder[HeadingSize], emptyFolder[HeadingSize],
         iniFile[HeadingSize], iniEntry[HeadingSize], regKey[HeadingSize], regValue[HeadingSize],
@@ -249,6 +250,14 @@ static bool BackupMissing(const FileRecord* f, FileAction action)
     return action == FileRestore && f->BackupPath[0] && !Exists(f->BackupPath);
 }
 
+// A file to remove that is still there and not left to the restart: the log
+// does not allow deleting files in use. The program's own file is the
+// temporary copy's to remove; a wildcard entry never exists as a name.
+static bool StayedInPlace(const char* path)
+{
+    return !DeleteInUseFiles && Exists(path) && !IsOwnModule(path);
+}
+
 // Phases 9 and 10.
 static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
@@ -263,6 +272,8 @@ static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool
             continue;
         if (!RemoveOrRestoreFile(f->Path, f->BackupPath, action == FileRestore ? 1 : 0))
             continue;
+        if (action == FileRemove && StayedInPlace(f->Path))
+            s->filesLeft++;
         ReportFitted(system ? s->systemFile : s->file, f->Path);
         if (!system)
             RemoveEmptiedShortcutFolder(f->Path);
@@ -440,9 +451,11 @@ static void NameRepairKey(const char* logPath, char* key, size_t size)
         key[0] = 0;
 }
 
-void RunUninstall(const char* logPath)
+UninstallResult RunUninstall(const char* logPath)
 {
+    UninstallResult result = {};
     UninstallState s;
+    s.filesLeft = 0;
     // A roll-back runs only in the automatic mode; later steps read the flag.
     if (UninstallMode == ModeCustom)
         RollbackMode = 0;
@@ -464,8 +477,10 @@ void RunUninstall(const char* logPath)
     StopServices(&s);
     if (PlanPhaseRuns(&s.plan, PhaseSubsystem, Cancelled)) {
         ReportPlain(s.subsystem, SubsystemName);
-        if (ReleaseBde() != 0)
-            return;
+        if (ReleaseBde() != 0) {
+            result.aborted = 1;
+            return result;
+        }
     }
     DeleteIniFiles(&s);
     RestoreIniEntries(&s);
@@ -495,4 +510,6 @@ void RunUninstall(const char* logPath)
         StartPerUserCleanup();
     if (PlanPhaseRuns(&s.plan, PhaseRepairKey, Cancelled) && s.repairKey[0])
         DeleteRegistryTree(s.repairKey, 2);
+    result.filesLeft = s.filesLeft;
+    return result;
 }
