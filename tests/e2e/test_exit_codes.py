@@ -10,12 +10,12 @@ import uuid
 
 import ketra
 import kgui
+from ketra import CANCELLED, DONE, FAILED, RESTART_NEEDED
 from kinstall import Product, read_bytes, restart_session, unix_path, write_bytes
 from test_uninstall import hold_files, release_files
 
-DONE, CANCELLED, FAILED, RESTART = 0, 1602, 1603, 3010
 CANCEL_QUESTION = "您确定要取消卸载操作吗？"
-IDOK, IDCANCEL, IDYES = 1, 2, 6
+IDCANCEL, IDYES = 2, 6
 
 
 def setUpModule():
@@ -131,7 +131,7 @@ class SilentRuns(ExitCodeCase):
         self.install([])
         release = self.held("APP.EXE")
         try:
-            self.assertEqual(RESTART, self.exit_code("/S", self.log))
+            self.assertEqual(RESTART_NEEDED, self.exit_code("/S", self.log))
             self.assertFalse(self.exists(self.app + "\\DATA.BIN"))
         finally:
             release()
@@ -175,7 +175,7 @@ class UserStops(ExitCodeCase):
             wizard = self.gui.find("#32770", self.title, 30000)
             box = self.gui.owned(wizard, "#32770", 60000)
             self.gui.click(box, IDCANCEL)
-            self.assertEqual(RESTART, self.finish())
+            self.assertEqual(RESTART_NEEDED, self.finish())
             self.assertTrue(self.exists(self.app + "\\APP.EXE"), "no restart carried it out")
         finally:
             release_files(stop, holder)
