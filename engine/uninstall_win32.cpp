@@ -252,10 +252,14 @@ static bool BackupMissing(const FileRecord* f, FileAction action)
 
 // A file to remove that is still there and not left to the restart: the log
 // does not allow deleting files in use. The program's own file is the
-// temporary copy's to remove; a wildcard entry never exists as a name.
+// temporary copy's to remove; a wildcard entry never exists as a name, and
+// a file entry that names a folder (a damaged log) is no file to delete.
 static bool StayedInPlace(const char* path)
 {
-    return !DeleteInUseFiles && Exists(path) && !IsOwnModule(path);
+    DWORD attributes = GetFileAttributesA(path);
+    if (DeleteInUseFiles || attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsOwnModule(path);
 }
 
 // Phases 9 and 10.
