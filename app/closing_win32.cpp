@@ -151,5 +151,5 @@ int CloseRun(const RunOptions& options, const RunFiles& files, RunOutcome outcom
     // After a /W<n> run the shortcut's program starts, repaired or not.
     if (options.shortcutNumber && !options.dryRun)
         LaunchAndCloseRepairKey(options.shortcutNumber);
-    return 0;
+    return ExitCodeOf(outcome);
 }

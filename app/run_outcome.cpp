@@ -10,3 +10,14 @@ RunOutcome CollectRunOutcome()
     outcome.rolledBack = RollbackMode;
     return outcome;
 }
+
+int32_t ExitCodeOf(const RunOutcome& outcome)
+{
+    if (outcome.cancelled || outcome.stoppedByUser)
+        return ExitCancelled;
+    if (outcome.failed || outcome.logUnusable || outcome.operationsFailed > 0)
+        return ExitFailed;
+    if (outcome.restartLeft)
+        return ExitRestartNeeded;
+    return ExitDone;
+}

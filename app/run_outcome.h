@@ -1,5 +1,6 @@
 // How a run ended: collected once after the work and handed to the closing
-// steps, which read no run flag of their own.
+// steps, which read no run flag of their own, and turned into the process's
+// exit code in one place.
 #pragma once
 #include <cstdint>
 
@@ -8,7 +9,34 @@ struct RunOutcome {
     int32_t restartNeeded;      // a restart finishes the work
     int32_t selfRemovalPending; // the program's own file is among those to remove
     int32_t rolledBack;         // the run rolled back the latest installation only
+    // Something the run needed could not be done: its windows could not be
+    // made, or a silent repair found no installer for its damaged files.
+    int32_t failed;
+    int32_t logUnusable; // no log was read (none given or chosen, or it was refused)
+    // The user stopped the work at a question without the wizard's Cancel:
+    // the open-file dialog, the installer-path question of a repair, Abort
+    // in the database-engine question.
+    int32_t stoppedByUser;
+    // Operations the log asked for that neither happened nor were left to
+    // the restart.
+    int32_t operationsFailed;
+    // Operations wait for a restart that no user agreed to: declined in the
+    // restart question, or a silent run, whose caller owns the machine's
+    // restart (the program still asks the system for it).
+    int32_t restartLeft;
+};
+
+// The process's exit codes, as deployment tools know them.
+enum {
+    ExitDone = 0,
+    ExitCancelled = 1602,
+    ExitFailed = 1603,
+    ExitRestartNeeded = 3010,
 };
 
 // Reads the outcome from the flags the wizard and the engine set during the run.
 RunOutcome CollectRunOutcome();
+
+// The exit code of a run that ended with outcome: a stop by the user wins
+// over a failure, a failure over a restart still needed.
+int32_t ExitCodeOf(const RunOutcome& outcome);

@@ -64,12 +64,23 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
         return CollectRunOutcome();
     }
     BeginRestorePoint();
+    int32_t installerRefused = 0;
+    UninstallResult uninstall = {};
     if (repair)
-        RunRepair();
+        installerRefused = RunRepair();
     else
-        RunUninstall(logPath);
+        uninstall = RunUninstall(logPath);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
     RunOutcome outcome = CollectRunOutcome();
+    // A silent repair cannot ask for an installer it does not find: the
+    // damaged files stay, which no user chose.
+    if (installerRefused && options.silent)
+        outcome.failed = 1;
+    else if (installerRefused)
+        outcome.stoppedByUser = 1;
+    outcome.stoppedByUser |= uninstall.aborted;
+    // The engine's count of operations that had to succeed and did not.
+    outcome.operationsFailed = uninstall.filesLeft + JournalFailedOperations();
     EndRestorePoint(outcome.cancelled);
     return outcome;
 }
@@ -80,6 +91,22 @@ static void ShowDryRunSummary()
     char text[320];
     FormatJournalTally(text, sizeof(text), JournalCounts(), 1);
     MessageBoxA(WizardWindow, text, CaptionText, MB_OK | MB_ICONINFORMATION);
+}
+
+// Asks whether to restart now. A silent run restarts without asking; its
+// caller still learns that the work waits for that restart.
+static void AskRestart(const RunOptions& options, RunOutcome* outcome)
+{
+    if (!outcome->restartNeeded)
+        return;
+    if (options.silent) {
+        outcome->restartLeft = 1;
+        return;
+    }
+    if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL) {
+        outcome->restartNeeded = 0;
+        outcome->restartLeft = 1;
+    }
 }
 
 int RunSequence(const RunOptions& options, const RunFiles& files)
@@ -96,10 +123,7 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
     RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
     if (options.dryRun && !options.silent && !outcome.cancelled)
         ShowDryRunSummary();
-    if (outcome.restartNeeded && !options.silent) {
-        if (MessageBoxA(WizardWindow, RestartText, CaptionText, MB_OKCANCEL) == IDCANCEL)
-            outcome.restartNeeded = 0;
-    }
+    AskRestart(options, &outcome);
     if (!options.silent && WizardWindow) {
         DestroyWindow(WizardWindow);
         WizardWindow = nullptr;
@@ -109,16 +133,25 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
     return CloseRun(options, files, outcome);
 }
 
+// No log, or one the reader refused (it has said why): nothing was done.
+static int CloseUnreadRun(const RunOptions& options, const RunFiles& files)
+{
+    RunOutcome outcome = CollectRunOutcome();
+    outcome.logUnusable = 1;
+    outcome.stoppedByUser = files.logChoiceCancelled;
+    return CloseRun(options, files, outcome);
+}
+
 int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
 {
     CreateItemLists();
     if (!files.logPath[0])
-        return CloseRun(options, files, CollectRunOutcome());
+        return CloseUnreadRun(options, files);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
     int failed = ReadInstallLog(files.logPath, ApplicationFolder);
     SetCursor(previous);
     if (failed)
-        return CloseRun(options, files, CollectRunOutcome());
+        return CloseUnreadRun(options, files);
     JournalLogRead(files.logPath, LatestInstallation);
     return RunSequence(options, files);
 }

@@ -28,6 +28,7 @@ struct RunFiles {
     int32_t tempCopyMade;
     char tempCopyPath[256];
     char logPath[LogPathSize];
+    int32_t logChoiceCancelled; // no log was given and the user closed the open dialog
 };
 
 // The start-up steps, in the order WinMain calls them.
@@ -48,11 +49,13 @@ void ReadStartupTexts(HINSTANCE instance);
 void ReadProgramFilesDir();
 // The log the command line names, or the one the user chooses; a bare name
 // is taken from the current directory. logPath holds LogPathSize bytes.
-void FindLogPath(const RunOptions& options, char* logPath);
+// Returns 1 when the user cancelled the choice, else 0.
+int32_t FindLogPath(const RunOptions& options, char* logPath);
 void ReadRunTexts(HINSTANCE instance);
 // Asks for the log with the open-file dialog; logPath (LogPathSize bytes) is left
-// empty when the user chooses none.
-void ChooseLogFile(char* logPath);
+// empty when the user chooses none. Returns 1 when the user cancelled, 0
+// when a log was chosen or the dialog could not be shown.
+int32_t ChooseLogFile(char* logPath);
 
 // Arranges that path is deleted at the next restart.
 void ScheduleDeleteAtRestart(const char* path);

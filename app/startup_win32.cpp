@@ -167,7 +167,7 @@ void ReadProgramFilesDir()
     RegCloseKey(key);
 }
 
-void ChooseLogFile(char* logPath)
+int32_t ChooseLogFile(char* logPath)
 {
     DestroyStartupWindow();
     char filter[128];
@@ -187,17 +187,23 @@ void ChooseLogFile(char* logPath)
     dialog.nMaxFile = sizeof chosen;
     dialog.Flags = OFN_FILEMUSTEXIST;
     logPath[0] = 0;
-    if (GetOpenFileNameA(&dialog))
+    if (GetOpenFileNameA(&dialog)) {
         CopyText(logPath, chosen, LogPathSize);
+        return 0;
+    }
+    // No extended error: the user closed the dialog; else it failed.
+    return CommDlgExtendedError() == 0 ? 1 : 0;
 }
 
-void FindLogPath(const RunOptions& options, char* logPath)
+int32_t FindLogPath(const RunOptions& options, char* logPath)
 {
+    int32_t cancelled = 0;
     if (options.log.path[0])
         CopyText(logPath, options.log.path, LogPathSize);
     else
-        ChooseLogFile(logPath);
+        cancelled = ChooseLogFile(logPath);
     AnchorBareLogPath(logPath, LogPathSize);
+    return cancelled;
 }
 
 void ReadRunTexts(HINSTANCE instance)

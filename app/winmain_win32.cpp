@@ -12,10 +12,6 @@
 #include "engine/journal.h"
 #include "platform/system_rules.h"
 
-// A journal path that could not be kept whole: nothing is done, and the
-// failure code says so instead of a run without the record it asked for.
-enum { ExitJournalRefused = 1603 };
-
 static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
 {
     UseSystemRules();
@@ -29,26 +25,34 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
     MakeTempCopy(line, &files);
     LoadBanner(instance);
     RunOptions options = ReadCommandLine(line, lineCut);
+    // A run that cannot go on: nothing has been changed, and the code says
+    // it failed.
+    RunOutcome notRun = {};
+    notRun.failed = 1;
+    // A journal path that could not be kept whole: no run without the record
+    // it asked for.
     if (options.journalRefused && !options.cleanupStage)
-        return ExitJournalRefused;
+        return ExitCodeOf(notRun);
     JournalBegin(options.journalPath, commandLine, options.dryRun);
+    // Nothing damaged, or no repair wanted: the shortcut's program started.
     if (options.shortcutNumber && CheckShortcut(&options))
-        return 0;
+        return ExitDone;
     PublishRunOptions(options);
     ReadColourSettings();
     ReadFontSettings();
     SetErrorMode(SEM_NOOPENFILEERRORBOX);
     BarBackColour = GetSysColor(COLOR_BTNFACE);
+    // Without its windows the run cannot go on.
     if (!previous && !RegisterMainWindowClass(instance))
-        return 0;
+        return ExitCodeOf(notRun);
     if (!CreateMainWindows(instance, options))
-        return 0;
+        return ExitCodeOf(notRun);
     MakeCrcTable();
     ReadStartupTexts(instance);
     ReadProgramFilesDir();
     if (options.cleanupStage && options.rest[0])
         return RunCleanupStage(options);
-    FindLogPath(options, files.logPath);
+    files.logChoiceCancelled = FindLogPath(options, files.logPath);
     ReadRunTexts(instance);
     if (HoldForTest())
         return CloseRun(options, files, CollectRunOutcome());

@@ -13,7 +13,7 @@
 
 uint16_t TempNameCounter;
 
-static bool IsOwnModule(const char* path)
+bool IsOwnModule(const char* path)
 {
     char longForm[MAX_PATH];
     CopyText(longForm, path, MAX_PATH);

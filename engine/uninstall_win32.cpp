@@ -31,6 +31,7 @@ enum { HeadingSize = 64 };
 // Driver state for one run.
 struct UninstallState {
     UninstallPlan plan;
+    int32_t filesLeft;   // files to remove that stayed, not even left to the restart
     char repairKey[400]; // the repair key's name; empty when it cannot be named
     char file[HeadingSize], systemFile[HeadingSize], folder[HeadingSize], emptyFolder[HeadingSize],
         iniFile[HeadingSize], iniEntry[HeadingSize], regKey[HeadingSize], regValue[HeadingSize],
@@ -268,6 +269,18 @@ static bool BackupMissing(const FileRecord* f, FileAction action)
     return action == FileRestore && f->BackupPath[0] && !Exists(f->BackupPath);
 }
 
+// A file to remove that is still there and not left to the restart: the log
+// does not allow deleting files in use. The program's own file is the
+// temporary copy's to remove; a wildcard entry never exists as a name, and
+// a file entry that names a folder (a damaged log) is no file to delete.
+static bool StayedInPlace(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (DeleteInUseFiles || attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsOwnModule(path);
+}
+
 // Phases 9 and 10.
 static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
@@ -283,6 +296,8 @@ static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool
         OpResult r = RemoveOrRestoreFile(f->Path, f->BackupPath, action == FileRestore ? 1 : 0);
         if (r.outcome == OpKeptProtected)
             continue;
+        if (action == FileRemove && StayedInPlace(f->Path))
+            s->filesLeft++;
         ReportFitted(system ? s->systemFile : s->file, f->Path);
         if (!system)
             RemoveEmptiedShortcutFolder(f->Path);
@@ -478,9 +493,11 @@ static void NameRepairKey(const char* logPath, char* key, size_t size)
         key[0] = 0;
 }
 
-void RunUninstall(const char* logPath)
+UninstallResult RunUninstall(const char* logPath)
 {
+    UninstallResult result = {};
     UninstallState s;
+    s.filesLeft = 0;
     // A roll-back runs only in the automatic mode; later steps read the flag.
     if (UninstallMode == ModeCustom)
         RollbackMode = 0;
@@ -506,8 +523,10 @@ void RunUninstall(const char* logPath)
     if (PlanPhaseRuns(&s.plan, PhaseSubsystem, Cancelled)) {
         JournalPhase("subsystem");
         ReportPlain(s.subsystem, SubsystemName);
-        if (ReleaseBde() != 0)
-            return;
+        if (ReleaseBde() != 0) {
+            result.aborted = 1;
+            return result;
+        }
     }
     JournalPhase("INI files");
     DeleteIniFiles(&s);
@@ -554,4 +573,6 @@ void RunUninstall(const char* logPath)
     JournalPhase("repair key");
     if (PlanPhaseRuns(&s.plan, PhaseRepairKey, Cancelled) && s.repairKey[0])
         RemoveRegistryTree(s.repairKey, 2);
+    result.filesLeft = s.filesLeft;
+    return result;
 }

@@ -80,7 +80,7 @@ static void RegisterAgain(const char* heading, ItemList* list)
     }
 }
 
-void RunRepair()
+int32_t RunRepair()
 {
     // Not a catalogue message: the heading of every repair progress text.
     char heading[HeadingSize];
@@ -102,6 +102,7 @@ void RunRepair()
     RewriteRegistryValues();
     RegisterAgain(heading, &FileList);
     RegisterAgain(heading, &SystemFileList);
-    if (RestoreQueued)
-        RunRestores();
+    if (!RestoreQueued)
+        return 0;
+    return RunRestores();
 }

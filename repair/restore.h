@@ -22,4 +22,6 @@ int32_t CheckFile(const char* path, const char* repairData, uint16_t installatio
 void QueueRestore(const char* path, const char* repairData, uint16_t date, uint16_t time,
                   uint16_t installation);
 // Has each installer re-extract its list, from the latest installation down.
-void RunRestores();
+// Returns 1 when the user cancelled the question for an installer's path
+// (the lists not yet run are dropped), else 0.
+int32_t RunRestores();

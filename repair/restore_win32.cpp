@@ -215,10 +215,10 @@ static void DeleteListsFrom(int32_t n)
     }
 }
 
-void RunRestores()
+int32_t RunRestores()
 {
     if (!RestoreListFiles)
-        return;
+        return 0;
     for (int32_t n = LatestInstallation; n >= 0; n--) {
         char* source = InstallationSource(n);
         if (!source || !source[0] || n >= RestoreListCount || !RestoreListFiles[n])
@@ -236,7 +236,7 @@ void RunRestores()
         }
         if (cancelled) {
             DeleteListsFrom(n);
-            return;
+            return 1;
         }
         char* list = RestoreListFiles[n];
         char argument[ListPathSize + 8];
@@ -248,4 +248,5 @@ void RunRestores()
         // starting its installer again would hand it a deleted list.
         ForgetList(list);
     }
+    return 0;
 }

@@ -63,12 +63,22 @@ echo "==== on the machine after the installation"
 "$root/tools/sample/show_machine.sh"
 
 echo
-echo "demo: running UNKETRA32.EXE /S \"$log\""
+journal='C:\KETRA-DEMO-JOURNAL.TXT'
+rm -f "$c/KETRA-DEMO-JOURNAL.TXT"
+echo "demo: running UNKETRA32.EXE /S /L$journal \"$log\""
 set +e
-"$root/tools/wine-run.sh" "$BUILD_DIR/UNKETRA32.EXE" /S "$log"
+"$root/tools/wine-run.sh" "$BUILD_DIR/UNKETRA32.EXE" /S "/L$journal" "$log"
 code=$?
 set -e
-echo "demo: UNKETRA32.EXE ended with exit code $code"
+# Linux sees the low byte of a Windows exit code (1603 shows as 67).
+echo "demo: UNKETRA32.EXE ended with exit code $code (low byte)"
+echo
+echo "==== the journal $journal"
+if [ -f "$c/KETRA-DEMO-JOURNAL.TXT" ]; then
+  tr -d '\r' <"$c/KETRA-DEMO-JOURNAL.TXT" | sed 's/^/   /'
+else
+  echo "   (not written)"
+fi
 echo
 echo "==== on the machine after UNKETRA32.EXE"
 "$root/tools/sample/show_machine.sh"

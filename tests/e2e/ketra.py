@@ -88,6 +88,15 @@ def write_ini(path, sections):
         f.write(("\r\n".join(lines) + "\r\n").encode("gbk"))
 
 
+# The exit codes a run ends with. A Linux parent sees only the low byte of a
+# Windows exit code; a script run through cmd sees the whole code.
+DONE, CANCELLED, FAILED, RESTART_NEEDED = 0, 1602, 1603, 3010
+
+
+def low_byte(code):
+    return code & 0xFF
+
+
 def wait_for(predicate, seconds=60, step=0.2):
     """True once predicate holds (asked every step seconds); False when it
     still does not after seconds (generous: a busy machine is slow, and a

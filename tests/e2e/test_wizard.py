@@ -191,7 +191,7 @@ class FirstStart(WizardCase):
         self.press(BUTTON_NEXT, 3)
         self.gui.click(w, BUTTON_CANCEL)
         self.answer_cancel(IDYES)
-        self.assertEqual(0, self.proc.wait(timeout=60))
+        self.assertEqual(ketra.low_byte(ketra.CANCELLED), self.proc.wait(timeout=60))
         self.assertTrue(self.exists(self.app + "\\APP.EXE"))
         self.assertTrue(self.exists(self.log))
         self.assertEqual(["0|here"], probe("reg|HKCU|%s|Path" % self.key))
@@ -366,7 +366,7 @@ class Work(WizardCase):
         self.assertTrue(self.gui.until(lambda: len(os.listdir(folder)) < left), "No goes on")
         self.gui.click(w, BUTTON_CANCEL)
         self.answer_cancel(IDYES)
-        self.assertEqual(0, self.proc.wait(timeout=60))
+        self.assertEqual(ketra.low_byte(ketra.CANCELLED), self.proc.wait(timeout=60))
         remaining = len(os.listdir(folder))
         self.assertTrue(0 < remaining < left, "stopped part-way: %d of %d left" % (remaining, count))
         # The status report says the run was cancelled.
@@ -434,7 +434,7 @@ class English(WizardCase):
         self.assertEqual("Uninstall", self.gui.text(box))
         self.gui.shoot(box, "english_question_cancel")
         self.gui.click(box, IDYES)
-        self.assertEqual(0, self.proc.wait(timeout=60))
+        self.assertEqual(ketra.low_byte(ketra.CANCELLED), self.proc.wait(timeout=60))
         self.assertTrue(self.exists(self.app + "\\A.TXT"))
 
 

@@ -8,6 +8,11 @@
 #include "app/run_state.h"
 #include "engine/registry.h"
 #include "engine/shared.h"
+#include "engine/uninstall.h"
+#include "log/items.h"
+#include "log/line_reader.h"
+#include "log/pool.h"
+#include "log/reader.h"
 #include "tests/win32/test_support.h"
 #include "ui/windows_win32.h"
 
@@ -203,6 +208,35 @@ TEST_F(DatabaseEngine, AbortStopsAndLeavesTheEngine)
     std::string text;
     EXPECT_EQ("1", (GetUseCount(&text), text));
     EXPECT_TRUE(KeyExists(Windows32));
+}
+
+// The driver stops at the engine's phase and tells its caller why, so that
+// the run does not end as a completed uninstall.
+TEST_F(DatabaseEngine, AbortStopsTheUninstallBeforeItsFiles)
+{
+    SetUseCountText("1");
+    std::string root = ScratchFolder();
+    std::string file = root + "\\APP.DAT";
+    std::string log = root + "\\INSTALL.LOG";
+    WriteFileBytes(file, "x");
+    WriteFileBytes(log, "*** Installation log\r\nTitle: Abort\r\nSubSystem: BDE\r\nFile Copy: " +
+                            file + "\r\n");
+    PoolFreeAll();
+    ResetLogValues();
+    CreateItemLists();
+    ResetLineBuffer();
+    ASSERT_EQ(0, ReadInstallLog(log.c_str(), ApplicationFolder));
+    UninstallMode = ModeAutomatic;
+    UninstallResult result = {};
+    {
+        DatabaseServer server;
+        WindowAnswerer answerer("#32770", [&](HWND box) { ClickButton(box, IDABORT); });
+        result = RunUninstall(log.c_str());
+        EXPECT_TRUE(answerer.found());
+    }
+    EXPECT_EQ(1, result.aborted);
+    EXPECT_TRUE(FileExists(file)) << "no file goes after Abort";
+    EXPECT_TRUE(FileExists(log));
 }
 
 TEST_F(DatabaseEngine, IgnoreRemovesTheKeysWhileTheServerRuns)
