@@ -9,8 +9,9 @@ struct RunOutcome {
     int32_t restartNeeded;      // a restart finishes the work
     int32_t selfRemovalPending; // the program's own file is among those to remove
     int32_t rolledBack;         // the run rolled back the latest installation only
-    // Something the run needed could not be done: its windows could not be
-    // made, or a silent repair found no installer for its damaged files.
+    // Something the run needed could not be done: its journal path could not
+    // be kept whole, its windows could not be made, or a silent repair found
+    // no installer for its damaged files.
     int32_t failed;
     int32_t logUnusable; // no log was read (none given or chosen, or it was refused)
     // The user stopped the work at a question without the wizard's Cancel:

@@ -61,7 +61,10 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
             JournalNote("repair | not run: a dry run foresees uninstalls only");
         else
             RunUninstall(logPath);
-        return CollectRunOutcome();
+        // A foreseen failure ends the dry run as the real run would end.
+        RunOutcome foreseen = CollectRunOutcome();
+        foreseen.operationsFailed = JournalFailedOperations();
+        return foreseen;
     }
     BeginRestorePoint();
     int32_t installerRefused = 0;

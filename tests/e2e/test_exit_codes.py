@@ -121,6 +121,9 @@ class SilentRuns(ExitCodeCase):
         self.install([], delete_in_use="off")
         release = self.held("APP.EXE")
         try:
+            with self.subTest("foreseen by a dry run"):
+                self.assertEqual(FAILED, self.exit_code("/S", "/N", self.log))
+                self.assertTrue(self.exists(self.app + "\\DATA.BIN"), "a dry run removes nothing")
             self.assertEqual(FAILED, self.exit_code("/S", self.log))
             self.assertTrue(self.exists(self.app + "\\APP.EXE"))
         finally:
