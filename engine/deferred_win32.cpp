@@ -31,9 +31,18 @@ static JournalWhat FileKind(const char* path)
     return WhatFile;
 }
 
+// A file entry that names a folder (a damaged log) has no file to remove;
+// the folder is not the entry's to take, now or at the restart, nor are its
+// attributes the entry's to clear.
+static bool NamesNoFile(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 OpResult ForeseeDelete(const char* path)
 {
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+    if (NamesNoFile(path))
         return Outcome(OpMissing);
     if (IsOwnModule(path))
         return Outcome(OpDeferred);
@@ -51,7 +60,7 @@ OpResult ForeseeDelete(const char* path)
 
 OpResult ClearAndDeleteOrDefer(const char* path)
 {
-    if (JournalDryRun())
+    if (JournalDryRun() || NamesNoFile(path))
         return DeleteFileOrDefer(path);
     if (IsOwnModule(path))
         SelfRemovalPending = 1;
@@ -114,7 +123,8 @@ OpResult DeleteFileOrDefer(const char* path)
 {
     if (JournalDryRun())
         return JournalRecord(FileKind(path), path, ForeseeDelete(path));
-    bool wasMissing = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+    if (NamesNoFile(path))
+        return JournalRecord(FileKind(path), path, Outcome(OpMissing));
     bool own = IsOwnModule(path);
     if (own)
         SelfRemovalPending = 1;
@@ -123,7 +133,7 @@ OpResult DeleteFileOrDefer(const char* path)
         return JournalRecord(FileKind(path), path, Outcome(OpRemoved));
     }
     DWORD error = GetLastError();
-    if (wasMissing)
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
         return JournalRecord(FileKind(path), path, Outcome(OpMissing));
     // The program's own file is removed by the temporary copy after the run.
     if (own)

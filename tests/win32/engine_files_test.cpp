@@ -283,6 +283,27 @@ TEST_F(EngineFiles, ProtectedFoldersAreRecognisedInEverySpelling)
     RemoveDirectoryA((programFiles + "\\KTRKEEPDIR").c_str());
 }
 
+TEST_F(EngineFiles, FileEntryNamingAFolderTouchesNothing)
+{
+    std::string dir = ScratchFolder("namesfolder");
+    std::string sub = dir + "\\SUB";
+    CreateDirectoryA(sub.c_str(), nullptr);
+    SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
+    for (int32_t allowed : {0, 1}) {
+        DeleteInUseFiles = allowed;
+        for (const std::string& path : {sub, sub + "\\.", dir + "\\SUB\\..\\SUB"}) {
+            OpResult r = RemoveOrRestoreFile(path.c_str(), "", 0);
+            EXPECT_EQ(OpMissing, r.outcome) << path << " allowed " << allowed;
+        }
+    }
+    DWORD attributes = GetFileAttributesA(sub.c_str());
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM) << "the folder's attributes stay";
+    EXPECT_EQ(0, RestartNeeded) << "nothing waits for a restart";
+    EXPECT_EQ("", PendingRenames());
+    SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(EngineFiles, InUseFileIsDeletedAtRestartOnlyWhenAllowed)
 {
     std::string dir = ScratchFolder("inuse");
