@@ -6,6 +6,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -36,15 +37,29 @@ def run_wine(args, env=None, timeout=180):
     Program Manager group) would hold a pipe open long after it ended."""
     full = dict(os.environ, BUILD_DIR=BUILD)
     full.update(env or {})
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        done = subprocess.run([WINE_RUN] + list(args), stdout=out, stderr=err, env=full,
-                              timeout=timeout)
-        out.seek(0)
-        err.seek(0)
-        done.stdout, done.stderr = out.read(), err.read()
-    done.out = done.stdout.decode("gbk", "replace")
-    done.err = done.stderr.decode("gbk", "replace")
+    for attempt in range(3):
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            done = subprocess.run([WINE_RUN] + list(args), stdout=out, stderr=err, env=full,
+                                  timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            done.stdout, done.stderr = out.read(), err.read()
+        done.out = done.stdout.decode("gbk", "replace")
+        done.err = done.stderr.decode("gbk", "replace")
+        if not never_started(done):
+            break
+        # Wine's own launcher could not start the program (seen on a busy
+        # machine while the session's desktop comes up): the program never
+        # ran, so it is started again once the session takes processes.
+        sys.stderr.write("run_wine: Wine did not start %s; starting it again\n" % args[0])
+        time.sleep(2)
     return done
+
+
+def never_started(done):
+    """Wine's launcher says it could not start the program (its message is
+    the same in every language but for the function's name)."""
+    return done.returncode == 1 and "ShellExecuteEx" in done.out + done.err
 
 
 def probe(*commands):
