@@ -83,7 +83,7 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
         outcome.stoppedByUser = 1;
     outcome.stoppedByUser |= uninstall.aborted;
     // The engine's count of operations that had to succeed and did not.
-    outcome.operationsFailed = uninstall.filesLeft + JournalFailedOperations();
+    outcome.operationsFailed = JournalFailedOperations();
     EndRestorePoint(outcome.cancelled);
     return outcome;
 }

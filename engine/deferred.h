@@ -8,8 +8,6 @@
 
 extern uint16_t TempNameCounter;
 
-// path names the running program's file (in either name form).
-bool IsOwnModule(const char* path);
 // OpRemoved when the file was deleted now, OpDeferred when it goes at the
 // restart (or, the program's own file, after the run), OpMissing, or
 // OpFailed (in use where the log does not let it wait). Journalled; in a dry

@@ -13,7 +13,8 @@
 
 uint16_t TempNameCounter;
 
-bool IsOwnModule(const char* path)
+// path names the running program's file (in either name form).
+static bool IsOwnModule(const char* path)
 {
     char longForm[MAX_PATH];
     CopyText(longForm, path, MAX_PATH);

@@ -31,7 +31,6 @@ enum { HeadingSize = 64 };
 // Driver state for one run.
 struct UninstallState {
     UninstallPlan plan;
-    int32_t filesLeft;   // files to remove that stayed, not even left to the restart
     char repairKey[400]; // the repair key's name; empty when it cannot be named
     char file[HeadingSize], systemFile[HeadingSize], folder[HeadingSize], emptyFolder[HeadingSize],
         iniFile[HeadingSize], iniEntry[HeadingSize], regKey[HeadingSize], regValue[HeadingSize],
@@ -269,18 +268,6 @@ static bool BackupMissing(const FileRecord* f, FileAction action)
     return action == FileRestore && f->BackupPath[0] && !Exists(f->BackupPath);
 }
 
-// A file to remove that is still there and not left to the restart: the log
-// does not allow deleting files in use. The program's own file is the
-// temporary copy's to remove; a wildcard entry never exists as a name, and
-// a file entry that names a folder (a damaged log) is no file to delete.
-static bool StayedInPlace(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    if (DeleteInUseFiles || attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    return !(attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsOwnModule(path);
-}
-
 // Phases 9 and 10.
 static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
@@ -296,8 +283,6 @@ static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool
         OpResult r = RemoveOrRestoreFile(f->Path, f->BackupPath, action == FileRestore ? 1 : 0);
         if (r.outcome == OpKeptProtected)
             continue;
-        if (action == FileRemove && StayedInPlace(f->Path))
-            s->filesLeft++;
         ReportFitted(system ? s->systemFile : s->file, f->Path);
         if (!system)
             RemoveEmptiedShortcutFolder(f->Path);
@@ -497,7 +482,6 @@ UninstallResult RunUninstall(const char* logPath)
 {
     UninstallResult result = {};
     UninstallState s;
-    s.filesLeft = 0;
     // A roll-back runs only in the automatic mode; later steps read the flag.
     if (UninstallMode == ModeCustom)
         RollbackMode = 0;
@@ -573,6 +557,5 @@ UninstallResult RunUninstall(const char* logPath)
     JournalPhase("repair key");
     if (PlanPhaseRuns(&s.plan, PhaseRepairKey, Cancelled) && s.repairKey[0])
         RemoveRegistryTree(s.repairKey, 2);
-    result.filesLeft = s.filesLeft;
     return result;
 }

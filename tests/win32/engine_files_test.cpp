@@ -14,12 +14,8 @@ class EngineFiles : public ::testing::Test
   protected:
     void SetUp() override
     {
-        RestartNeeded = 0;
-        SelfRemovalPending = 0;
-        DeleteInUseFiles = 1;
-        PlatformKind = PlatformNT;
+        ResetFileFlags();
         GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
-        ClearPendingRenames();
     }
 };
 

@@ -16,11 +16,7 @@ class Journal : public ::testing::Test
   protected:
     void SetUp() override
     {
-        RestartNeeded = 0;
-        SelfRemovalPending = 0;
-        DeleteInUseFiles = 1;
-        PlatformKind = PlatformNT;
-        ClearPendingRenames();
+        ResetFileFlags();
         JournalReset();
     }
     void TearDown() override

@@ -279,6 +279,15 @@ class SystemRulesEnvironment : public ::testing::Environment
     ::testing::AddGlobalTestEnvironment(new SystemRulesEnvironment);
 } // namespace
 
+void ResetFileFlags()
+{
+    RestartNeeded = 0;
+    SelfRemovalPending = 0;
+    DeleteInUseFiles = 1;
+    PlatformKind = PlatformNT;
+    ClearPendingRenames();
+}
+
 void ResetRun()
 {
     PoolFreeAll();

@@ -55,6 +55,9 @@ void RemoveTree(const std::string& path);
 std::string PendingRenames();
 // Clears PendingFileRenameOperations so a test sees only its own entries.
 void ClearPendingRenames();
+// The flags the file operations read and set, as a run on the NT family
+// that may leave files in use to the restart starts them; no pending renames.
+void ResetFileFlags();
 // Short (8.3) form of an existing path.
 std::string ShortPath(const std::string& path);
 
