@@ -13,27 +13,36 @@
 #include "log/items.h"
 #include "log/reader.h"
 #include "repair/repair.h"
+#include "ui/page_rows.h"
 #include "ui/wizard.h"
 #include "ui/windows_win32.h"
 
-// The wizard's mode and page for an automatic or final-page run.
-static void ApplyPresets(const RunOptions& options)
+// What the wizard is given; an automatic or final-page run also presets its
+// mode and page.
+static WizardRun PresetWizardRun(const RunOptions& options)
 {
+    WizardRun run = {};
+    run.automatic = options.automatic;
+    run.finalPageOnly = options.finalPageOnly;
+    run.shortcutNumber = options.shortcutNumber;
+    run.repairSourceKnown = RepairSourceKnown;
+    run.rollback = options.rollback;
     if (options.automatic) {
-        UninstallMode = ModeAutomatic;
-        WizardPage = PageFinal;
+        run.mode = ModeAutomatic;
+        run.page = PageFinal;
     }
     if (options.finalPageOnly) {
-        WizardPage = PageFinal;
-        UninstallMode = options.shortcutNumber ? ModeRepair : ModeAutomatic;
+        run.page = PageFinal;
+        run.mode = options.shortcutNumber ? ModeRepair : ModeAutomatic;
     }
+    return run;
 }
 
 // Polls without blocking until the user confirms or cancels; the dialog
 // gets the first look at every message so that its keys work.
-static void WaitForWizard()
+static void WaitForWizard(const WizardRun& run)
 {
-    while (!WizardDone) {
+    while (!run.done) {
         MSG msg;
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (!WizardWindow || !IsDialogMessageA(WizardWindow, &msg)) {
@@ -42,7 +51,7 @@ static void WaitForWizard()
             }
             continue;
         }
-        if (Cancelled)
+        if (run.cancelled)
             break;
         // An empty queue: let the rest of the system run.
         WaitMessage();
@@ -52,10 +61,10 @@ static void WaitForWizard()
 // The uninstall or the repair; returns how it ended.
 // A dry run makes no restore point and tells no one of changes it did not
 // make; the repair, which rewrites files as it checks them, is not run.
-static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
+static RunOutcome DoTheWork(const RunOptions& options, const char* logPath, const WizardRun& run)
 {
     SetCurrentDirectoryA("\\");
-    bool repair = UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown);
+    bool repair = run.mode == ModeRepair || (options.shortcutNumber && run.repairSourceKnown);
     if (options.dryRun) {
         if (repair)
             JournalNote("repair | not run: a dry run foresees uninstalls only");
@@ -114,16 +123,22 @@ static void AskRestart(const RunOptions& options, RunOutcome* outcome)
 
 int RunSequence(const RunOptions& options, const RunFiles& files)
 {
-    ApplyPresets(options);
+    // The wizard keeps its address in its window: the run outlives it.
+    WizardRun run = PresetWizardRun(options);
     if (!options.silent) {
         DestroyStartupWindow();
         EnableWindow(MainWindow, FALSE);
-        CreateWizardWindow(MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr);
-        if (!options.automatic && !Cancelled)
-            WaitForWizard();
+        CreateWizardWindow(MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr, &run);
+        if (!options.automatic && !files.startupCancelled)
+            WaitForWizard(run);
     }
+    // For the lead: the engine and CollectRunOutcome still read the wizard's
+    // choices from these flags; they go when both take the run's values.
+    UninstallMode = run.mode;
+    RollbackMode = run.rollback;
+    Cancelled = run.cancelled | files.startupCancelled;
     // Cancelled in the wizard: no work, and the outcome says so.
-    RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
+    RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath, run);
     if (options.dryRun && !options.silent && !outcome.cancelled)
         ShowDryRunSummary();
     AskRestart(options, &outcome);
@@ -140,6 +155,7 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
 static int CloseUnreadRun(const RunOptions& options, const RunFiles& files)
 {
     RunOutcome outcome = CollectRunOutcome();
+    outcome.cancelled |= files.startupCancelled;
     outcome.logUnusable = 1;
     outcome.stoppedByUser = files.logChoiceCancelled;
     return CloseRun(options, files, outcome);

@@ -2,21 +2,15 @@
 #include "app/command_line.h"
 
 int32_t SilentMode;
-int32_t AutoMode;
 int32_t RollbackMode;
-int32_t FinalPageOnly;
-int32_t ShortcutNumber;
 int32_t RestartNeeded;
 int32_t SelfRemovalPending;
 int32_t Cancelled;
-int32_t WizardDone;
 int32_t UninstallMode;
-uint8_t WizardPage;
 int32_t PlatformKind;
 int32_t NewShell;
 int32_t NoBackground;
 int32_t SystemRestoreEnabled;
-int32_t RepairSourceKnown;
 
 char ModulePath[256];
 char SettingsIniPath[256];
@@ -27,22 +21,18 @@ const char* CommandLineTitle;
 void PublishRunOptions(const RunOptions& options)
 {
     SilentMode = options.silent;
-    AutoMode = options.automatic;
     RollbackMode = options.rollback;
-    FinalPageOnly = options.finalPageOnly;
-    ShortcutNumber = options.shortcutNumber;
     RestartNeeded = options.restartMarker;
     CommandLineTitle = options.log.hasTitle ? options.log.title : nullptr;
 }
 
 void ResetRunState()
 {
-    SilentMode = AutoMode = RollbackMode = FinalPageOnly = 0;
-    ShortcutNumber = RestartNeeded = SelfRemovalPending = 0;
-    Cancelled = WizardDone = UninstallMode = 0;
-    WizardPage = 0;
+    SilentMode = RollbackMode = 0;
+    RestartNeeded = SelfRemovalPending = 0;
+    Cancelled = UninstallMode = 0;
     PlatformKind = NewShell = NoBackground = 0;
-    SystemRestoreEnabled = RepairSourceKnown = 0;
+    SystemRestoreEnabled = 0;
     ModulePath[0] = SettingsIniPath[0] = 0;
     ProgramFilesDir[0] = ApplicationFolder[0] = 0;
     CommandLineTitle = nullptr;

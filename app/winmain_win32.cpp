@@ -45,7 +45,7 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
     // Without its windows the run cannot go on.
     if (!previous && !RegisterMainWindowClass(instance))
         return ExitCodeOf(notRun);
-    if (!CreateMainWindows(instance, options))
+    if (!CreateMainWindows(instance, options, &files.startupCancelled))
         return ExitCodeOf(notRun);
     MakeCrcTable();
     ReadStartupTexts(instance);
@@ -54,8 +54,11 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
         return RunCleanupStage(options);
     files.logChoiceCancelled = FindLogPath(options, files.logPath);
     ReadRunTexts(instance);
-    if (HoldForTest())
-        return CloseRun(options, files, CollectRunOutcome());
+    if (HoldForTest()) {
+        RunOutcome held = CollectRunOutcome();
+        held.cancelled |= files.startupCancelled;
+        return CloseRun(options, files, held);
+    }
     return ReadLogAndRun(options, files);
 }
 

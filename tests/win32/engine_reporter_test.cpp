@@ -63,9 +63,14 @@ int32_t AskServerRunning()
 {
     return IDIGNORE;
 }
+bool AskCancelled()
+{
+    return Cancelled != 0;
+}
 
-const EngineReporter Recording = {BeginWork, Working,       StartTicks,      Tick, Step, FitPath,
-                                  Wait,      AskSharedFile, AskServerRunning};
+const EngineReporter Recording = {
+    BeginWork, Working,       StartTicks,       Tick,        Step, FitPath,
+    Wait,      AskSharedFile, AskServerRunning, AskCancelled};
 
 void NoRefusal(const char*, const char*) {}
 

@@ -91,7 +91,7 @@ class SilentProgress : public ::testing::Test
     {
         RunOptions options = {};
         options.silent = SilentMode;
-        ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
+        ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options, nullptr));
         OwnProcedure =
             (WNDPROC)SetWindowLongPtrA(MainWindow, GWLP_WNDPROC, (LONG_PTR)CountingProcedure);
     }

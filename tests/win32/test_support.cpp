@@ -301,7 +301,6 @@ void StartSilentAutomaticRun()
 {
     ResetRun();
     SilentMode = 1;
-    AutoMode = 1;
     UninstallMode = ModeAutomatic;
     PlatformKind = PlatformNT;
     GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
