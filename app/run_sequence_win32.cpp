@@ -8,6 +8,7 @@
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "app/status_report.h"
+#include "engine/deferred.h"
 #include "engine/journal.h"
 #include "engine/uninstall.h"
 #include "log/items.h"
@@ -56,25 +57,32 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
 {
     SetCurrentDirectoryA("\\");
     bool repair = UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown);
+    UninstallRequest request = {UninstallMode, RollbackMode, options.silent};
     if (options.dryRun) {
+        UninstallResult foreseenWork = {};
+        foreseenWork.rolledBack = RollbackMode;
         if (repair)
             JournalNote("repair | not run: a dry run foresees uninstalls only");
         else
-            RunUninstall(logPath);
+            foreseenWork = RunUninstall(logPath, request);
         // A foreseen failure ends the dry run as the real run would end.
-        RunOutcome foreseen = CollectRunOutcome();
+        RunOutcome foreseen = CollectRunOutcome(Cancelled, DeferredSoFar(), foreseenWork.rolledBack,
+                                                options.restartMarker);
         foreseen.operationsFailed = JournalFailedOperations();
         return foreseen;
     }
     BeginRestorePoint();
     int32_t installerRefused = 0;
+    // A repair reports the roll-back asked for, as an uninstall that did not run.
     UninstallResult uninstall = {};
+    uninstall.rolledBack = RollbackMode;
     if (repair)
-        installerRefused = RunRepair();
+        installerRefused = RunRepair(options.silent);
     else
-        uninstall = RunUninstall(logPath);
+        uninstall = RunUninstall(logPath, request);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
-    RunOutcome outcome = CollectRunOutcome();
+    RunOutcome outcome =
+        CollectRunOutcome(Cancelled, DeferredSoFar(), uninstall.rolledBack, options.restartMarker);
     // A silent repair cannot ask for an installer it does not find: the
     // damaged files stay, which no user chose.
     if (installerRefused && options.silent)
@@ -123,7 +131,9 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
             WaitForWizard();
     }
     // Cancelled in the wizard: no work, and the outcome says so.
-    RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath);
+    RunOutcome outcome =
+        Cancelled ? CollectRunOutcome(1, DeferredSoFar(), RollbackMode, options.restartMarker)
+                  : DoTheWork(options, files.logPath);
     if (options.dryRun && !options.silent && !outcome.cancelled)
         ShowDryRunSummary();
     AskRestart(options, &outcome);
@@ -139,7 +149,8 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
 // No log, or one the reader refused (it has said why): nothing was done.
 static int CloseUnreadRun(const RunOptions& options, const RunFiles& files)
 {
-    RunOutcome outcome = CollectRunOutcome();
+    RunOutcome outcome =
+        CollectRunOutcome(Cancelled, DeferredSoFar(), RollbackMode, options.restartMarker);
     outcome.logUnusable = 1;
     outcome.stoppedByUser = files.logChoiceCancelled;
     return CloseRun(options, files, outcome);
@@ -151,7 +162,7 @@ int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
     if (!files.logPath[0])
         return CloseUnreadRun(options, files);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-    int failed = ReadInstallLog(files.logPath, ApplicationFolder);
+    int failed = ReadInstallLog(files.logPath, ApplicationFolder, options.silent);
     SetCursor(previous);
     if (failed)
         return CloseUnreadRun(options, files);

@@ -1,13 +1,10 @@
 #include "app/run_state.h"
 #include "app/command_line.h"
 
-int32_t SilentMode;
 int32_t AutoMode;
 int32_t RollbackMode;
 int32_t FinalPageOnly;
 int32_t ShortcutNumber;
-int32_t RestartNeeded;
-int32_t SelfRemovalPending;
 int32_t Cancelled;
 int32_t WizardDone;
 int32_t UninstallMode;
@@ -26,19 +23,17 @@ const char* CommandLineTitle;
 
 void PublishRunOptions(const RunOptions& options)
 {
-    SilentMode = options.silent;
     AutoMode = options.automatic;
     RollbackMode = options.rollback;
     FinalPageOnly = options.finalPageOnly;
     ShortcutNumber = options.shortcutNumber;
-    RestartNeeded = options.restartMarker;
     CommandLineTitle = options.log.hasTitle ? options.log.title : nullptr;
 }
 
 void ResetRunState()
 {
-    SilentMode = AutoMode = RollbackMode = FinalPageOnly = 0;
-    ShortcutNumber = RestartNeeded = SelfRemovalPending = 0;
+    AutoMode = RollbackMode = FinalPageOnly = 0;
+    ShortcutNumber = 0;
     Cancelled = WizardDone = UninstallMode = 0;
     WizardPage = 0;
     PlatformKind = NewShell = NoBackground = 0;

@@ -5,17 +5,15 @@
 #pragma once
 #include <cstdint>
 
-enum { ModeAutomatic = 1000, ModeCustom = 1001, ModeRepair = 1009 };
+#include "engine/uninstall.h"
+
 enum { PlatformNT = 1, Platform95 = 2 };
 enum { PageFinal = 11 };
 
-extern int32_t SilentMode;
 extern int32_t AutoMode;
 extern int32_t RollbackMode;
 extern int32_t FinalPageOnly;
 extern int32_t ShortcutNumber;
-extern int32_t RestartNeeded;
-extern int32_t SelfRemovalPending;
 extern int32_t Cancelled;
 extern int32_t WizardDone;
 extern int32_t UninstallMode;
@@ -34,9 +32,9 @@ extern char ApplicationFolder[260];
 extern const char* CommandLineTitle;
 
 struct RunOptions;
-// Sets the process-wide copies of the command-line flags (SilentMode,
-// AutoMode, RollbackMode, FinalPageOnly, ShortcutNumber, RestartNeeded from
-// the /z1 marker, CommandLineTitle) from options, which must outlive the run.
+// Sets the process-wide copies of the command-line flags (AutoMode,
+// RollbackMode, FinalPageOnly, ShortcutNumber, CommandLineTitle) from
+// options, which must outlive the run.
 void PublishRunOptions(const RunOptions& options);
 
 // Resets every value to its start (0 or empty); tests use it between cases.

@@ -28,6 +28,8 @@ struct EngineReporter {
     // The database server still runs: the Abort, Retry or Ignore answer
     // (IDABORT, IDRETRY, IDIGNORE).
     int32_t (*askServerRunning)();
+    // The user has asked to stop: the work ends at the next entry.
+    bool (*cancelled)();
 };
 
 // The windows' reporter; a test may put its own in place.

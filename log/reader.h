@@ -30,9 +30,10 @@ extern char SystemFolder[260];
 // Reads the log at logPath into the item lists (created before) and the
 // per-log values, and puts the application folder (short form, trailing
 // backslash) into applicationFolder (at least 260 bytes). Returns 0 when the
-// log was read to its end, 1 when it was refused (the message has been shown).
-// The Win32 build answers the system questions for real.
-int ReadInstallLog(const char* logPath, char* applicationFolder);
+// log was read to its end, 1 when it was refused (the message has been shown;
+// a silent run shows none). The Win32 build answers the system questions for
+// real.
+int ReadInstallLog(const char* logPath, char* applicationFolder, int32_t silent);
 // The same with the given answers to the system questions.
 int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applicationFolder);
 

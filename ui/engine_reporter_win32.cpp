@@ -2,6 +2,7 @@
 // questions to the question dialogs.
 #include "engine/reporter.h"
 
+#include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "ui/progress.h"
 #include "ui/questions.h"
@@ -28,7 +29,25 @@ static void Step(const char* text)
 {
     if (text && text != ProgressText)
         CopyText(ProgressText, text, sizeof(ProgressText));
-    ShowProgress(text ? ProgressText : nullptr);
+    ShowProgress(text ? ProgressText : nullptr, 1);
+}
+
+static void BeginWork(int32_t messageNumber)
+{
+    BeginWorkView(messageNumber, 1);
+}
+
+// A silent run's steps serve the windows and go on at once.
+static void SilentStep(const char* text)
+{
+    if (text && text != ProgressText)
+        CopyText(ProgressText, text, sizeof(ProgressText));
+    ShowProgress(text ? ProgressText : nullptr, 0);
+}
+
+static void SilentBeginWork(int32_t messageNumber)
+{
+    BeginWorkView(messageNumber, 0);
 }
 
 static void FitPath(char* text)
@@ -36,9 +55,24 @@ static void FitPath(char* text)
     FitPathToControl(IDC_PROGRESS_TEXT, text);
 }
 
+static bool CancelPressed()
+{
+    return Cancelled != 0;
+}
+
 static const EngineReporter WindowsReporter = {
-    BeginWorkView, Working,       StartTicks,       Tick, Step, FitPath,
-    PumpMessages,  AskSharedFile, AskServerRunning,
+    BeginWork,    Working,       StartTicks,       Tick,          Step, FitPath,
+    PumpMessages, AskSharedFile, AskServerRunning, CancelPressed,
 };
+
+static const EngineReporter SilentReporter = {
+    SilentBeginWork, Working,       StartTicks,       Tick,          SilentStep, FitPath,
+    PumpMessages,    AskSharedFile, AskServerRunning, CancelPressed,
+};
+
+const EngineReporter* WindowsReporterFor(int32_t silent)
+{
+    return silent ? &SilentReporter : &WindowsReporter;
+}
 
 const EngineReporter* Reporter = &WindowsReporter;

@@ -96,7 +96,7 @@ TEST_F(UninstallDriver, RepairKeyGoesWhetherTheLogIsNamedLongOrShort)
         ASSERT_NE(useShort != 0, given == log) << "the file system gives no short names";
 
         ReadLog(log, "Made Dir: " + app + "\r\nFile Copy: " + app + "\\A.TXT\r\n");
-        RunUninstall(given.c_str());
+        RunUninstall(given.c_str(), SilentAutomaticRequest());
 
         EXPECT_FALSE(PathExists(app)) << "the emptied folder goes first";
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key))
@@ -130,8 +130,9 @@ TEST_F(UninstallDriver, RollbackWithoutItsBackupKeepsTheInstalledFile)
     ReadLog(log, "File Copy: " + app + "\\KEPT.DLL\r\n" + second);
     ASSERT_EQ(2, LatestInstallation);
     ASSERT_EQ(1, SystemFileList.Count);
-    RollbackMode = 1;
-    RunUninstall(log.c_str());
+    UninstallRequest rollback = SilentAutomaticRequest();
+    rollback.rollback = 1;
+    RunUninstall(log.c_str(), rollback);
 
     EXPECT_EQ("installed", ReadFileText(app + "\\KEPT.DLL"));
     EXPECT_EQ("installed", ReadFileText(systemFile));
@@ -151,12 +152,12 @@ TEST_F(UninstallDriver, CancelStopsTheDatabaseEnginePhase)
     SubsystemName = (char*)PoolAlloc(8);
     lstrcpyA(SubsystemName, "BDE");
     Cancelled = 1;
-    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG");
+    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG", SilentAutomaticRequest());
     EXPECT_EQ("2", GetText(HKEY_LOCAL_MACHINE, engine, "UseCount"));
 
     // Without the cancel the phase runs and lowers the count.
     Cancelled = 0;
-    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG");
+    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG", SilentAutomaticRequest());
     EXPECT_EQ("1", GetText(HKEY_LOCAL_MACHINE, engine, "UseCount"));
     DeleteRegistryTree("Software\\Borland", 2);
 }
