@@ -162,7 +162,8 @@ int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
     if (!files.logPath[0])
         return CloseUnreadRun(options, files);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-    int failed = ReadInstallLog(files.logPath, ApplicationFolder, options.silent);
+    int failed =
+        ReadInstallLog(files.logPath, ApplicationFolder, options.silent, options.log.hasTitle);
     SetCursor(previous);
     if (failed)
         return CloseUnreadRun(options, files);

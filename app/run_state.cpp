@@ -12,14 +12,12 @@ uint8_t WizardPage;
 int32_t PlatformKind;
 int32_t NewShell;
 int32_t NoBackground;
-int32_t SystemRestoreEnabled;
 int32_t RepairSourceKnown;
 
 char ModulePath[256];
 char SettingsIniPath[256];
 char ProgramFilesDir[260];
 char ApplicationFolder[260];
-const char* CommandLineTitle;
 
 void PublishRunOptions(const RunOptions& options)
 {
@@ -27,7 +25,6 @@ void PublishRunOptions(const RunOptions& options)
     RollbackMode = options.rollback;
     FinalPageOnly = options.finalPageOnly;
     ShortcutNumber = options.shortcutNumber;
-    CommandLineTitle = options.log.hasTitle ? options.log.title : nullptr;
 }
 
 void ResetRunState()
@@ -37,8 +34,7 @@ void ResetRunState()
     Cancelled = WizardDone = UninstallMode = 0;
     WizardPage = 0;
     PlatformKind = NewShell = NoBackground = 0;
-    SystemRestoreEnabled = RepairSourceKnown = 0;
+    RepairSourceKnown = 0;
     ModulePath[0] = SettingsIniPath[0] = 0;
     ProgramFilesDir[0] = ApplicationFolder[0] = 0;
-    CommandLineTitle = nullptr;
 }

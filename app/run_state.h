@@ -21,7 +21,6 @@ extern uint8_t WizardPage;
 extern int32_t PlatformKind;
 extern int32_t NewShell;
 extern int32_t NoBackground;
-extern int32_t SystemRestoreEnabled;
 extern int32_t RepairSourceKnown;
 
 // Paths (ANSI, NUL-terminated).
@@ -29,11 +28,10 @@ extern char ModulePath[256];
 extern char SettingsIniPath[256];
 extern char ProgramFilesDir[260];
 extern char ApplicationFolder[260];
-extern const char* CommandLineTitle;
 
 struct RunOptions;
 // Sets the process-wide copies of the command-line flags (AutoMode,
-// RollbackMode, FinalPageOnly, ShortcutNumber, CommandLineTitle) from
+// RollbackMode, FinalPageOnly, ShortcutNumber) from
 // options, which must outlive the run.
 void PublishRunOptions(const RunOptions& options);
 

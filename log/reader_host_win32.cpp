@@ -180,10 +180,12 @@ const ReaderHost Win32ReaderHost = {
     Win32SetMainCaption, Win32ReportProgress,
 };
 
-int ReadInstallLog(const char* logPath, char* applicationFolder, int32_t silent)
+int ReadInstallLog(const char* logPath, char* applicationFolder, int32_t silent, int32_t titleGiven)
 {
     ReaderHost host = Win32ReaderHost;
     if (silent)
         host.ShowRefusal = Win32QuietRefusal;
+    if (titleGiven)
+        host.SetMainCaption = nullptr;
     return ReadInstallLogWith(&host, logPath, applicationFolder);
 }

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
 #include "engine/progman.h"
 #include "log/items.h"
 

@@ -225,7 +225,7 @@ TEST_F(DatabaseEngine, AbortStopsTheUninstallBeforeItsFiles)
     ResetLogValues();
     CreateItemLists();
     ResetLineBuffer();
-    ASSERT_EQ(0, ReadInstallLog(log.c_str(), ApplicationFolder, 1));
+    ASSERT_EQ(0, ReadInstallLog(log.c_str(), ApplicationFolder, 1, 0));
     UninstallResult result = {};
     {
         DatabaseServer server;

@@ -201,7 +201,7 @@ TEST_F(SilentProgress, SilentUninstallAnswersItsWindowAndTellsTheShellEveryFolde
     ResetLogValues();
     CreateItemLists();
     ResetLineBuffer();
-    ASSERT_EQ(0, ReadInstallLog(logPath.c_str(), ApplicationFolder, 1));
+    ASSERT_EQ(0, ReadInstallLog(logPath.c_str(), ApplicationFolder, 1, 0));
     ASSERT_EQ(Folders * FilesPerFolder, FileList.Count);
 
     NewShell = 1;
