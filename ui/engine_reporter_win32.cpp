@@ -25,11 +25,16 @@ static void Tick()
 }
 
 // ProgressText keeps the text last shown.
-static void Step(const char* text)
+static void ShowStep(const char* text, int32_t paced)
 {
     if (text && text != ProgressText)
         CopyText(ProgressText, text, sizeof(ProgressText));
-    ShowProgress(text ? ProgressText : nullptr, 1);
+    ShowProgress(text ? ProgressText : nullptr, paced);
+}
+
+static void Step(const char* text)
+{
+    ShowStep(text, 1);
 }
 
 static void BeginWork(int32_t messageNumber)
@@ -40,9 +45,7 @@ static void BeginWork(int32_t messageNumber)
 // A silent run's steps serve the windows and go on at once.
 static void SilentStep(const char* text)
 {
-    if (text && text != ProgressText)
-        CopyText(ProgressText, text, sizeof(ProgressText));
-    ShowProgress(text ? ProgressText : nullptr, 0);
+    ShowStep(text, 0);
 }
 
 static void SilentBeginWork(int32_t messageNumber)
