@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <cstdio>
 
-#include "app/run_state.h"
 #include "log/reader.h"
 #include "platform/libraries.h"
 #include "platform/procedure.h"

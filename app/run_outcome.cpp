@@ -1,13 +1,13 @@
 #include "app/run_outcome.h"
-#include "app/run_state.h"
 
-RunOutcome CollectRunOutcome()
+RunOutcome CollectRunOutcome(int32_t cancelled, const DeferredWork& deferred, int32_t rolledBack,
+                             int32_t restartMarker)
 {
     RunOutcome outcome = {};
-    outcome.cancelled = Cancelled;
-    outcome.restartNeeded = RestartNeeded;
-    outcome.selfRemovalPending = SelfRemovalPending;
-    outcome.rolledBack = RollbackMode;
+    outcome.cancelled = cancelled;
+    outcome.restartNeeded = deferred.restartNeeded || restartMarker ? 1 : 0;
+    outcome.selfRemovalPending = deferred.selfRemovalPending;
+    outcome.rolledBack = rolledBack;
     return outcome;
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/deferred.h"
+
 struct RunOutcome {
     int32_t cancelled;          // the user cancelled, before or during the work
     int32_t restartNeeded;      // a restart finishes the work
@@ -35,8 +37,12 @@ enum {
     ExitRestartNeeded = 3010,
 };
 
-// Reads the outcome from the flags the wizard and the engine set during the run.
-RunOutcome CollectRunOutcome();
+// The outcome as the run's parts hand it back: whether the user cancelled,
+// what the engine left to the restart and to the temporary copy, whether
+// the run rolled back, and the restart an earlier stage of this run asked
+// for (the command line's marker).
+RunOutcome CollectRunOutcome(int32_t cancelled, const DeferredWork& deferred, int32_t rolledBack,
+                             int32_t restartMarker);
 
 // The exit code of a run that ended with outcome: a stop by the user wins
 // over a failure, a failure over a restart still needed.

@@ -8,6 +8,7 @@
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "app/status_report.h"
+#include "engine/deferred.h"
 #include "engine/journal.h"
 #include "engine/uninstall.h"
 #include "log/items.h"
@@ -65,25 +66,32 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath, cons
 {
     SetCurrentDirectoryA("\\");
     bool repair = run.mode == ModeRepair || (options.shortcutNumber && run.repairSourceKnown);
+    UninstallRequest request = {run.mode, run.rollback, options.silent};
     if (options.dryRun) {
+        UninstallResult foreseenWork = {};
+        foreseenWork.rolledBack = run.rollback;
         if (repair)
             JournalNote("repair | not run: a dry run foresees uninstalls only");
         else
-            RunUninstall(logPath);
+            foreseenWork = RunUninstall(logPath, request);
         // A foreseen failure ends the dry run as the real run would end.
-        RunOutcome foreseen = CollectRunOutcome();
+        RunOutcome foreseen = CollectRunOutcome(run.cancelled, DeferredSoFar(),
+                                                foreseenWork.rolledBack, options.restartMarker);
         foreseen.operationsFailed = JournalFailedOperations();
         return foreseen;
     }
     BeginRestorePoint();
     int32_t installerRefused = 0;
+    // A repair reports the roll-back asked for, as an uninstall that did not run.
     UninstallResult uninstall = {};
+    uninstall.rolledBack = run.rollback;
     if (repair)
-        installerRefused = RunRepair();
+        installerRefused = RunRepair(options.silent);
     else
-        uninstall = RunUninstall(logPath);
+        uninstall = RunUninstall(logPath, request);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
-    RunOutcome outcome = CollectRunOutcome();
+    RunOutcome outcome = CollectRunOutcome(run.cancelled, DeferredSoFar(), uninstall.rolledBack,
+                                           options.restartMarker);
     // A silent repair cannot ask for an installer it does not find: the
     // damaged files stay, which no user chose.
     if (installerRefused && options.silent)
@@ -132,13 +140,14 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
         if (!options.automatic && !files.startupCancelled)
             WaitForWizard(run);
     }
-    // For the lead: the engine and CollectRunOutcome still read the wizard's
-    // choices from these flags; they go when both take the run's values.
-    UninstallMode = run.mode;
+    // For the lead: the wizard's roll-back answer, which nothing reads now.
     RollbackMode = run.rollback;
-    Cancelled = run.cancelled | files.startupCancelled;
-    // Cancelled in the wizard: no work, and the outcome says so.
-    RunOutcome outcome = Cancelled ? CollectRunOutcome() : DoTheWork(options, files.logPath, run);
+    // Cancelled in the start-up window or the wizard: no work, and the
+    // outcome says so.
+    RunOutcome outcome =
+        run.cancelled || files.startupCancelled
+            ? CollectRunOutcome(1, DeferredSoFar(), run.rollback, options.restartMarker)
+            : DoTheWork(options, files.logPath, run);
     if (options.dryRun && !options.silent && !outcome.cancelled)
         ShowDryRunSummary();
     AskRestart(options, &outcome);
@@ -154,8 +163,8 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
 // No log, or one the reader refused (it has said why): nothing was done.
 static int CloseUnreadRun(const RunOptions& options, const RunFiles& files)
 {
-    RunOutcome outcome = CollectRunOutcome();
-    outcome.cancelled |= files.startupCancelled;
+    RunOutcome outcome = CollectRunOutcome(files.startupCancelled, DeferredSoFar(),
+                                           options.rollback, options.restartMarker);
     outcome.logUnusable = 1;
     outcome.stoppedByUser = files.logChoiceCancelled;
     return CloseRun(options, files, outcome);
@@ -167,7 +176,8 @@ int ReadLogAndRun(const RunOptions& options, const RunFiles& files)
     if (!files.logPath[0])
         return CloseUnreadRun(options, files);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, (LPCSTR)IDC_WAIT));
-    int failed = ReadInstallLog(files.logPath, ApplicationFolder);
+    int failed =
+        ReadInstallLog(files.logPath, ApplicationFolder, options.silent, options.log.hasTitle);
     SetCursor(previous);
     if (failed)
         return CloseUnreadRun(options, files);

@@ -9,7 +9,10 @@
 #include "app/run_state.h"
 #include "app/shortcut_launch.h"
 #include "app/startup.h"
+#include "engine/deferred.h"
 #include "engine/journal.h"
+#include "engine/reporter.h"
+#include "ui/progress.h"
 #include "platform/system_rules.h"
 
 static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
@@ -38,6 +41,7 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
     if (options.shortcutNumber && CheckShortcut(&options))
         return ExitDone;
     PublishRunOptions(options);
+    Reporter = WindowsReporterFor(options.silent);
     ReadColourSettings();
     ReadFontSettings();
     SetErrorMode(SEM_NOOPENFILEERRORBOX);
@@ -54,11 +58,10 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
         return RunCleanupStage(options);
     files.logChoiceCancelled = FindLogPath(options, files.logPath);
     ReadRunTexts(instance);
-    if (HoldForTest()) {
-        RunOutcome held = CollectRunOutcome();
-        held.cancelled |= files.startupCancelled;
-        return CloseRun(options, files, held);
-    }
+    if (HoldForTest())
+        return CloseRun(options, files,
+                        CollectRunOutcome(files.startupCancelled, DeferredSoFar(), options.rollback,
+                                          options.restartMarker));
     return ReadLogAndRun(options, files);
 }
 

@@ -13,6 +13,18 @@
 
 uint16_t TempNameCounter;
 
+static DeferredWork Deferred;
+
+DeferredWork DeferredSoFar()
+{
+    return Deferred;
+}
+
+void ResetDeferredWork()
+{
+    Deferred = DeferredWork{};
+}
+
 // path names the running program's file (in either name form).
 static bool IsOwnModule(const char* path)
 {
@@ -64,7 +76,7 @@ OpResult ClearAndDeleteOrDefer(const char* path)
     if (JournalDryRun() || NamesNoFile(path))
         return DeleteFileOrDefer(path);
     if (IsOwnModule(path))
-        SelfRemovalPending = 1;
+        Deferred.selfRemovalPending = 1;
     else if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
         return JournalRecord(FileKind(path), path, Outcome(OpRemoved));
@@ -128,7 +140,7 @@ OpResult DeleteFileOrDefer(const char* path)
         return JournalRecord(FileKind(path), path, Outcome(OpMissing));
     bool own = IsOwnModule(path);
     if (own)
-        SelfRemovalPending = 1;
+        Deferred.selfRemovalPending = 1;
     if (DeleteFileA(path)) {
         NotifyShellPath(SHCNE_DELETE, path);
         return JournalRecord(FileKind(path), path, Outcome(OpRemoved));
@@ -141,7 +153,7 @@ OpResult DeleteFileOrDefer(const char* path)
         return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
     if (!DeleteInUseFiles)
         return JournalRecord(FileKind(path), path, Outcome(OpFailed, error));
-    RestartNeeded = 1;
+    Deferred.restartNeeded = 1;
     if (PlatformKind != Platform95) {
         DeleteAtRestart(path);
         return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
@@ -169,7 +181,7 @@ void MakeTempName(const char* target, char* out)
 
 void ReplaceAtRestart(const char* target, const char* temp)
 {
-    RestartNeeded = 1;
+    Deferred.restartNeeded = 1;
     char temp8[MAX_PATH];
     char target8[MAX_PATH];
     CopyText(temp8, temp, MAX_PATH);
@@ -181,5 +193,21 @@ void ReplaceAtRestart(const char* target, const char* temp)
     } else {
         MoveFileExA(target, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         MoveFileExA(temp8, target, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+}
+
+void ExchangeAtRestart(const char* target, const char* temp)
+{
+    Deferred.restartNeeded = 1;
+    if (PlatformKind == Platform95) {
+        char shortTarget[MAX_PATH];
+        char shortTemp[MAX_PATH];
+        CopyText(shortTarget, target, sizeof(shortTarget));
+        CopyText(shortTemp, temp, sizeof(shortTemp));
+        ConvertPathNames(shortTarget, ToShort);
+        ConvertPathNames(shortTemp, ToShort);
+        AppendWininitRename(shortTarget, shortTemp);
+    } else {
+        MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     }
 }

@@ -7,7 +7,6 @@
 #include "engine/journal.h"
 #include "engine/device_lines.h"
 #include "engine/engine_env.h"
-#include "app/run_state.h"
 #include "log/path_helpers.h"
 
 // SYSTEM.INI is a few kilobytes; anything past this is not a settings file
@@ -76,24 +75,6 @@ static bool WriteWhole(const char* path, const char* text, DWORD length)
     return ok;
 }
 
-// The exchange at the next restart, in one step the system carries out
-// whole: the old file stays until then.
-static void DeferReplacement(const char* systemIni, const char* temp)
-{
-    char shortIni[MAX_PATH];
-    char shortTemp[MAX_PATH];
-    RestartNeeded = 1;
-    if (PlatformKind == Platform95) {
-        lstrcpynA(shortIni, systemIni, sizeof(shortIni));
-        lstrcpynA(shortTemp, temp, sizeof(shortTemp));
-        ConvertPathNames(shortIni, ToShort);
-        ConvertPathNames(shortTemp, ToShort);
-        AppendWininitRename(shortIni, shortTemp);
-    } else {
-        MoveFileExA(temp, systemIni, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
-}
-
 // Puts the complete new text (in temp) in the place of SYSTEM.INI. The old
 // file keeps its place until the new one can take it: it is renamed aside,
 // and renamed back when the new one cannot follow. A read-only file is made
@@ -122,7 +103,7 @@ static void ReplaceSystemIni(const char* systemIni, const char* temp)
     if (exchanged)
         DeleteFileOrDefer(aside);
     else
-        DeferReplacement(systemIni, temp);
+        ExchangeAtRestart(systemIni, temp);
 }
 
 void RemoveDeviceLine(const char* path)

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/run_state.h"
 #include "engine/uninstall_plan.h"
 #include "log/items.h"
 #include "log/pool.h"
@@ -223,11 +222,12 @@ int32_t DeleteMatchingItems(const IconItem* item, ProgmanSender send)
     return deleted;
 }
 
-int32_t IconEntryTakesPart(const IconItem* item, uint16_t threshold)
+int32_t IconEntryTakesPart(const IconItem* item, uint16_t threshold,
+                           const UninstallRequest& request)
 {
     UninstallPlan plan = {};
-    plan.automatic = UninstallMode == ModeAutomatic;
-    plan.rollback = RollbackMode;
+    plan.automatic = request.mode == ModeAutomatic;
+    plan.rollback = request.rollback;
     plan.threshold = threshold;
     return PlanTakesIcon(&plan, item) ? 1 : 0;
 }

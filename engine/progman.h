@@ -7,6 +7,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/uninstall.h"
+
 struct IconItem;
 
 enum {
@@ -76,7 +78,8 @@ int32_t MarkGroupIfEmpty(char* text);
 // Whether icon entry item takes part in the uninstall: chosen (automatic
 // mode, or selected), and, in a roll-back, logged by installation threshold
 // itself (the latest).
-int32_t IconEntryTakesPart(const IconItem* item, uint16_t threshold);
+int32_t IconEntryTakesPart(const IconItem* item, uint16_t threshold,
+                           const UninstallRequest& request);
 
 // The DDE conversation with Program Manager (progman_win32.cpp).
 // Opens DDE and the conversation and reads every group once per run. On

@@ -28,7 +28,7 @@ struct EngineReporter {
     // The database server still runs: the Abort, Retry or Ignore answer
     // (IDABORT, IDRETRY, IDIGNORE).
     int32_t (*askServerRunning)();
-    // The user cancelled the work; the engine asks between entries.
+    // The user has asked to stop: the work ends at the next entry.
     bool (*cancelled)();
 };
 

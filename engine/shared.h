@@ -2,14 +2,17 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/uninstall.h"
+
 enum { SharedNoCounter = 0, SharedKeep = 1, SharedRemove = 2 };
 
 // Lowers the counter of path by copies (by 1 in a roll-back). 0: the file has
 // no usable counter; 1: keep the file; 2: the counter reached zero and the
-// user agreed to remove the file. At zero the counter value is deleted,
-// whatever the answer.
-int32_t ReleaseSharedFile(const char* path, int32_t copies);
+// user agreed to remove the file (a silent run keeps it without asking). At
+// zero the counter value is deleted, whatever the answer.
+int32_t ReleaseSharedFile(const char* path, int32_t copies, const UninstallRequest& request);
 
 // Lowers the database engine's "UseCount"; at its last use removes the
-// engine's keys. 1 when the user chose to abort the uninstall, else 0.
-int32_t ReleaseBde();
+// engine's keys. 1 when the user chose to abort the uninstall, else 0. A
+// silent run cannot ask: it leaves the engine in place while its server runs.
+int32_t ReleaseBde(int32_t silent);

@@ -26,7 +26,7 @@ static int32_t QueryCounter(HKEY key, const char* name, int32_t* count)
     return ParseCounterValue(type, data, size, count);
 }
 
-int32_t ReleaseSharedFile(const char* path, int32_t copies)
+int32_t ReleaseSharedFile(const char* path, int32_t copies, const UninstallRequest& request)
 {
     HKEY key = nullptr;
     int32_t result = SharedNoCounter;
@@ -36,7 +36,7 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
         return SharedNoCounter;
     if (QueryCounter(key, path, &count) && count > 0) {
-        int32_t n = LoweredCount(count, copies, RollbackMode);
+        int32_t n = LoweredCount(count, copies, request.rollback);
         bool dryRun = JournalDryRun() != 0;
         if (n >= 1) {
             // Written as REG_DWORD whatever form it had; a failed write
@@ -51,7 +51,9 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
             JournalRecord(WhatFile, path, Outcome(OpKeptShared));
             result = SharedKeep;
         } else {
-            result = Reporter->askSharedFile(path) ? SharedRemove : SharedKeep;
+            // A silent run cannot ask: the file stays.
+            int32_t remove = request.silent ? 0 : Reporter->askSharedFile(path);
+            result = remove ? SharedRemove : SharedKeep;
             // A kept file no longer has a counter either: nothing counts it.
             LONG status = dryRun ? ERROR_SUCCESS : RegDeleteValueA(key, path);
             JournalRecord(WhatCounter, path,
@@ -67,11 +69,11 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies)
 
 // 1 when the user aborts, 0 to go on. A silent run cannot ask: it leaves the
 // engine in place while its server runs (see ReleaseBde).
-static int32_t WaitForServerClosed(int32_t* serverRunning)
+static int32_t WaitForServerClosed(int32_t silent, int32_t* serverRunning)
 {
     *serverRunning = 0;
     while (FindWindowA("IB_Server", nullptr)) {
-        if (SilentMode) {
+        if (silent) {
             *serverRunning = 1;
             return 0;
         }
@@ -102,7 +104,7 @@ static void RemoveEmptyBorlandKey()
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, BorlandKey);
 }
 
-int32_t ReleaseBde()
+int32_t ReleaseBde(int32_t silent)
 {
     HKEY key = nullptr;
     int32_t count = 0;
@@ -123,7 +125,7 @@ int32_t ReleaseBde()
                                                   : Outcome(OpFailed, (uint32_t)status));
         } else if (count == 1) {
             int32_t serverRunning = 0;
-            result = WaitForServerClosed(&serverRunning);
+            result = WaitForServerClosed(silent, &serverRunning);
             removeKeys = result == 0 && !serverRunning;
         }
     }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/run_state.h"
+#include "engine/uninstall.h"
 #include "log/path_helpers.h"
 
 // How each phase walks its list.

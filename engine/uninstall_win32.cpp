@@ -30,6 +30,7 @@ enum { HeadingSize = 64 };
 
 // Driver state for one run.
 struct UninstallState {
+    UninstallRequest request;
     UninstallPlan plan;
     char repairKey[400]; // the repair key's name; empty when it cannot be named
     char file[HeadingSize], systemFile[HeadingSize], folder[HeadingSize], emptyFolder[HeadingSize],
@@ -85,6 +86,12 @@ static void ReportRegistry(const char* heading, const char* key)
     Reporter->step(text);
 }
 
+// The user has asked to stop: each phase ends at its next entry.
+static int32_t StopAsked()
+{
+    return Reporter->cancelled() ? 1 : 0;
+}
+
 static bool Exists(const char* path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
@@ -99,7 +106,7 @@ static bool ExistsFor(const char* path, void*)
 static void RunExternalPrograms(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhasePrograms, ExecuteList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhasePrograms, ExecuteList.Count, step, StopAsked());
         if (i < 0)
             break;
         ExecuteItem* item = (ExecuteItem*)ExecuteList.Items[i];
@@ -127,7 +134,7 @@ static void RestoreBackup(UninstallState* s, const char* path, const char* backu
 static void RestoreDeletedFiles(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseRestoreDeleted, DeletedFileList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseRestoreDeleted, DeletedFileList.Count, step, StopAsked());
         if (i < 0)
             break;
         DeletedFile* item = (DeletedFile*)DeletedFileList.Items[i];
@@ -138,7 +145,7 @@ static void RestoreDeletedFiles(UninstallState* s)
 static void RestoreEditedFiles(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseRestoreEdited, EditedFileList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseRestoreEdited, EditedFileList.Count, step, StopAsked());
         if (i < 0)
             break;
         EditedFile* item = (EditedFile*)EditedFileList.Items[i];
@@ -149,7 +156,7 @@ static void RestoreEditedFiles(UninstallState* s)
 static void StopServices(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseServices, ServiceList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseServices, ServiceList.Count, step, StopAsked());
         if (i < 0)
             break;
         ServiceItem* item = (ServiceItem*)ServiceList.Items[i];
@@ -165,7 +172,7 @@ static void StopServices(UninstallState* s)
 static void DeleteIniFiles(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseIniFiles, IniFileList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseIniFiles, IniFileList.Count, step, StopAsked());
         if (i < 0)
             break;
         IniFileItem* item = (IniFileItem*)IniFileList.Items[i];
@@ -198,7 +205,7 @@ static void RestoreIniEntry(const char* file, const char* section, const char* k
 static void RestoreIniEntries(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseIniEntries, IniEntryList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseIniEntries, IniEntryList.Count, step, StopAsked());
         if (i < 0)
             break;
         IniEntry* item = (IniEntry*)IniEntryList.Items[i];
@@ -216,14 +223,16 @@ static void RestoreIniEntries(UninstallState* s)
 static void ReleaseCounters(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(phase, list->Count, step, Cancelled);
+        int32_t i = PlanEntryAt(phase, list->Count, step, StopAsked());
         if (i < 0)
             break;
         FileRecord* f = (FileRecord*)list->Items[i];
         CounterStep counter = PlanCounterStep(&s->plan, f, system);
         if (counter == CounterSkip)
             continue;
-        int32_t r = counter == CounterRelease ? ReleaseSharedFile(f->Path, f->CountedCopies) : 0;
+        int32_t r = counter == CounterRelease
+                        ? ReleaseSharedFile(f->Path, f->CountedCopies, s->request)
+                        : 0;
         if (!PlanAfterCounter(&s->plan, f, system, r))
             continue;
         if (PlanUnregisters(&s->plan, f))
@@ -272,7 +281,7 @@ static bool BackupMissing(const FileRecord* f, FileAction action)
 static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(phase, list->Count, step, Cancelled);
+        int32_t i = PlanEntryAt(phase, list->Count, step, StopAsked());
         if (i < 0)
             break;
         FileRecord* f = (FileRecord*)list->Items[i];
@@ -292,7 +301,7 @@ static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool
 static void RegisterRestoredFiles(UninstallState* s, ItemList* list, bool system)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseReregister, list->Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseReregister, list->Count, step, StopAsked());
         if (i < 0)
             break;
         FileRecord* f = (FileRecord*)list->Items[i];
@@ -304,7 +313,7 @@ static void RegisterRestoredFiles(UninstallState* s, ItemList* list, bool system
 static void RemoveFolders(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseFolders, FolderList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseFolders, FolderList.Count, step, StopAsked());
         if (i < 0)
             break;
         FolderItem* item = (FolderItem*)FolderList.Items[i];
@@ -321,7 +330,7 @@ static void RemoveFolders(UninstallState* s)
     // were still there when its turn came; now that they are gone, take the
     // folders that have become empty (nothing that holds a file goes).
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseFolders, FolderList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseFolders, FolderList.Count, step, StopAsked());
         if (i < 0)
             break;
         FolderItem* item = (FolderItem*)FolderList.Items[i];
@@ -362,7 +371,7 @@ static void CutLogAfterRollback(const char* logPath)
 static void RestoreRegistryValues(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseRegRestore, RegRestoreList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseRegRestore, RegRestoreList.Count, step, StopAsked());
         if (i < 0)
             break;
         RegRestoreItem* item = (RegRestoreItem*)RegRestoreList.Items[i];
@@ -385,7 +394,7 @@ static void RestoreRegistryValues(UninstallState* s)
 static void DeleteRegistryValues(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseRegValues, RegValueList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseRegValues, RegValueList.Count, step, StopAsked());
         if (i < 0)
             break;
         RegValueItem* item = (RegValueItem*)RegValueList.Items[i];
@@ -400,7 +409,7 @@ static void DeleteRegistryValues(UninstallState* s)
 static void DeleteRegistryTrees(UninstallState* s)
 {
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseRegTrees, RegTreeList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseRegTrees, RegTreeList.Count, step, StopAsked());
         if (i < 0)
             break;
         RegTreeItem* item = (RegTreeItem*)RegTreeList.Items[i];
@@ -416,7 +425,7 @@ static void DeleteIcons(UninstallState* s)
 {
     bool opened = false;
     for (int32_t step = 0;; step++) {
-        int32_t i = PlanEntryAt(PhaseIcons, IconList.Count, step, Cancelled);
+        int32_t i = PlanEntryAt(PhaseIcons, IconList.Count, step, StopAsked());
         if (i < 0)
             break;
         IconItem* item = (IconItem*)IconList.Items[i];
@@ -478,17 +487,18 @@ static void NameRepairKey(const char* logPath, char* key, size_t size)
         key[0] = 0;
 }
 
-UninstallResult RunUninstall(const char* logPath)
+UninstallResult RunUninstall(const char* logPath, const UninstallRequest& request)
 {
     UninstallResult result = {};
     UninstallState s;
-    // A roll-back runs only in the automatic mode; later steps read the flag.
-    if (UninstallMode == ModeCustom)
-        RollbackMode = 0;
-    PlanInputs in = {UninstallMode,      RollbackMode,
-                     LatestInstallation, LatestInstallationOffset,
-                     NewShell,           SubsystemName != nullptr,
-                     SubsystemSelected,  PerUserId != nullptr};
+    s.request = request;
+    // A roll-back runs only in the automatic mode.
+    if (request.mode == ModeCustom)
+        s.request.rollback = 0;
+    result.rolledBack = s.request.rollback;
+    PlanInputs in = {
+        s.request.mode, s.request.rollback,       LatestInstallation, LatestInstallationOffset,
+        NewShell,       SubsystemName != nullptr, SubsystemSelected,  PerUserId != nullptr};
     MakeUninstallPlan(&s.plan, &in);
     NameRepairKey(logPath, s.repairKey, sizeof(s.repairKey));
     ReadHeadings(&s);
@@ -500,14 +510,14 @@ UninstallResult RunUninstall(const char* logPath)
         RunExternalPrograms(&s);
     }
     JournalPhase("restore deleted files");
-    if (PlanPhaseRuns(&s.plan, PhaseRestoreDeleted, Cancelled))
+    if (PlanPhaseRuns(&s.plan, PhaseRestoreDeleted, StopAsked()))
         RestoreDeletedFiles(&s);
     JournalPhase("services");
     StopServices(&s);
-    if (PlanPhaseRuns(&s.plan, PhaseSubsystem, Cancelled)) {
+    if (PlanPhaseRuns(&s.plan, PhaseSubsystem, StopAsked())) {
         JournalPhase("subsystem");
         ReportPlain(s.subsystem, SubsystemName);
-        if (ReleaseBde() != 0) {
+        if (ReleaseBde(s.request.silent) != 0) {
             result.aborted = 1;
             return result;
         }
@@ -517,30 +527,30 @@ UninstallResult RunUninstall(const char* logPath)
     JournalPhase("INI entries");
     RestoreIniEntries(&s);
     JournalPhase("restore edited files");
-    if (PlanPhaseRuns(&s.plan, PhaseRestoreEdited, Cancelled))
+    if (PlanPhaseRuns(&s.plan, PhaseRestoreEdited, StopAsked()))
         RestoreEditedFiles(&s);
     JournalPhase("counters");
-    if (PlanPhaseRuns(&s.plan, PhaseFileCounters, Cancelled))
+    if (PlanPhaseRuns(&s.plan, PhaseFileCounters, StopAsked()))
         ReleaseCounters(&s, PhaseFileCounters, &FileList, false);
     JournalPhase("system counters");
-    if (PlanPhaseRuns(&s.plan, PhaseSystemFileCounters, Cancelled))
+    if (PlanPhaseRuns(&s.plan, PhaseSystemFileCounters, StopAsked()))
         ReleaseCounters(&s, PhaseSystemFileCounters, &SystemFileList, true);
     JournalPhase("files");
     DeleteFiles(&s, PhaseFiles, &FileList, false);
     JournalPhase("system files");
     DeleteFiles(&s, PhaseSystemFiles, &SystemFileList, true);
-    if (PlanPhaseRuns(&s.plan, PhaseReregister, Cancelled)) {
+    if (PlanPhaseRuns(&s.plan, PhaseReregister, StopAsked())) {
         JournalPhase("register restored");
         RegisterRestoredFiles(&s, &FileList, false);
         RegisterRestoredFiles(&s, &SystemFileList, true);
     }
     JournalPhase("log");
-    if (PlanPhaseRuns(&s.plan, PhaseLog, Cancelled))
+    if (PlanPhaseRuns(&s.plan, PhaseLog, StopAsked()))
         DeleteFileOrDefer(logPath);
     JournalPhase("folders");
     RemoveFolders(&s);
     JournalPhase("log");
-    if (PlanPhaseRuns(&s.plan, PhaseCutLog, Cancelled))
+    if (PlanPhaseRuns(&s.plan, PhaseCutLog, StopAsked()))
         CutLogAfterRollback(logPath);
     JournalPhase("registry restore");
     RestoreRegistryValues(&s);
@@ -548,14 +558,14 @@ UninstallResult RunUninstall(const char* logPath)
     DeleteRegistryValues(&s);
     JournalPhase("registry trees");
     DeleteRegistryTrees(&s);
-    int32_t cancelledBeforeIcons = Cancelled;
+    int32_t cancelledBeforeIcons = StopAsked();
     JournalPhase("Program Manager");
     DeleteIcons(&s);
     JournalPhase("per-user");
     if (PlanPhaseRuns(&s.plan, PhasePerUser, cancelledBeforeIcons))
         StartPerUserCleanup();
     JournalPhase("repair key");
-    if (PlanPhaseRuns(&s.plan, PhaseRepairKey, Cancelled) && s.repairKey[0])
+    if (PlanPhaseRuns(&s.plan, PhaseRepairKey, StopAsked()) && s.repairKey[0])
         RemoveRegistryTree(s.repairKey, 2);
     return result;
 }

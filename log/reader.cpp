@@ -29,12 +29,10 @@ int32_t BackupsPresent;
 int32_t RepairSourceKnown;
 char* SubsystemName;
 int32_t SubsystemSelected;
+int32_t SystemRestoreEnabled;
 char ProfilesFolder[260];
 char CommonProfileFolder[260];
 char SystemFolder[260];
-
-// The state of the read in progress (and of the last one).
-static ReaderState Reader;
 
 // Installation numbers are 16-bit and 32767 marks the log's own folder; a log
 // claiming this many installations is not one the installer wrote.
@@ -54,9 +52,9 @@ void ResetLogValues()
     RepairSourceKnown = 0;
     SubsystemName = nullptr;
     SubsystemSelected = 0;
+    SystemRestoreEnabled = 0;
     ProfilesFolder[0] = CommonProfileFolder[0] = SystemFolder[0] = 0;
     LogBytesTotal = LogBytesRead = 0;
-    std::memset(&Reader, 0, sizeof(Reader));
 }
 
 // ---- small text helpers -------------------------------------------------
@@ -194,7 +192,7 @@ static void TakeProductTitle(const ReaderState* reader, const char* title)
         length -= 8;
         ProductTitle[length] = 0;
     }
-    if (!CommandLineTitle && reader->Host && reader->Host->SetMainCaption)
+    if (reader->Host && reader->Host->SetMainCaption)
         reader->Host->SetMainCaption(ProductTitle);
 }
 
@@ -495,7 +493,9 @@ int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applic
     int result = 0;
     int32_t opened = 0;
 
-    ReaderState* reader = &Reader;
+    // The read's own state, handed to every handler.
+    ReaderState state;
+    ReaderState* reader = &state;
     std::memset(reader, 0, sizeof(*reader));
     reader->Host = host;
     // Every search and comparison of the reader steps characters by the

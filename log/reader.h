@@ -25,6 +25,8 @@ extern int32_t BackupsPresent;
 extern int32_t RepairSourceKnown;
 extern char* SubsystemName;
 extern int32_t SubsystemSelected;
+// The log asks for a restore point around the uninstall.
+extern int32_t SystemRestoreEnabled;
 extern char ProfilesFolder[260];
 extern char CommonProfileFolder[260];
 extern char SystemFolder[260];
@@ -32,9 +34,12 @@ extern char SystemFolder[260];
 // Reads the log at logPath into the item lists (created before) and the
 // per-log values, and puts the application folder (short form, trailing
 // backslash) into applicationFolder (at least 260 bytes). Returns 0 when the
-// log was read to its end, 1 when it was refused (the message has been shown).
-// The Win32 build answers the system questions for real.
-int ReadInstallLog(const char* logPath, char* applicationFolder);
+// log was read to its end, 1 when it was refused (the message has been shown;
+// a silent run shows none). The main window takes the log's title unless the
+// command line gave one (titleGiven). The Win32 build answers the system
+// questions for real.
+int ReadInstallLog(const char* logPath, char* applicationFolder, int32_t silent,
+                   int32_t titleGiven);
 // The same with the given answers to the system questions.
 int ReadInstallLogWith(const ReaderHost* host, const char* logPath, char* applicationFolder);
 

@@ -10,7 +10,6 @@
 
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
 #include "log/path_helpers.h"
 
 static int32_t Win32Open(const char* path)
@@ -141,8 +140,12 @@ static void Win32MessageText(int32_t n, char* out, int32_t size)
 static void Win32ShowRefusal(const char* text, const char* caption)
 {
     DestroyStartupWindow();
-    if (!SilentMode)
-        MessageBoxA(MainWindow, text, caption, MB_OK);
+    MessageBoxA(MainWindow, text, caption, MB_OK);
+}
+
+static void Win32QuietRefusal(const char*, const char*)
+{
+    DestroyStartupWindow();
 }
 
 static void Win32SetMainCaption(const char* title)
@@ -177,7 +180,12 @@ const ReaderHost Win32ReaderHost = {
     Win32SetMainCaption, Win32ReportProgress,
 };
 
-int ReadInstallLog(const char* logPath, char* applicationFolder)
+int ReadInstallLog(const char* logPath, char* applicationFolder, int32_t silent, int32_t titleGiven)
 {
-    return ReadInstallLogWith(&Win32ReaderHost, logPath, applicationFolder);
+    ReaderHost host = Win32ReaderHost;
+    if (silent)
+        host.ShowRefusal = Win32QuietRefusal;
+    if (titleGiven)
+        host.SetMainCaption = nullptr;
+    return ReadInstallLogWith(&host, logPath, applicationFolder);
 }

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <cstring>
 
-#include "app/run_state.h"
 #include "engine/registration.h"
+#include "engine/reporter.h"
 #include "engine/registry.h"
 #include "engine/regdata.h"
 #include "log/items.h"
@@ -19,29 +19,35 @@
 
 enum { HeadingSize = 32 };
 
-static void ReportFile(const char* heading, const char* path)
+// The user has asked to stop: the walks after the file check end early.
+static bool StopAsked()
+{
+    return Reporter->cancelled();
+}
+
+static void ReportFile(const char* heading, const char* path, int32_t silent)
 {
     CopyText(ProgressText, heading, sizeof ProgressText);
     AppendText(ProgressText, path, sizeof ProgressText);
     FitPathToControl(IDC_PROGRESS_TEXT, ProgressText);
-    ShowProgress(ProgressText);
+    ShowProgress(ProgressText, silent ? 0 : 1);
 }
 
 // One walk over a file list, from its last record to its first: a link is
 // rebuilt, any other file checked. missing = 1 takes the installation that
 // last logged the file even when a later one only recorded it for repair.
-static void RepairFiles(const char* heading, ItemList* list, int32_t missing)
+static void RepairFiles(const char* heading, ItemList* list, int32_t missing, int32_t silent)
 {
     for (int32_t i = list->Count - 1; i >= 0; i--) {
         FileRecord* record = (FileRecord*)list->Items[i];
-        ReportFile(heading, record->Path);
+        ReportFile(heading, record->Path, silent);
         if (record->LinkInfo) {
             RecreateShortcut(record->Path, record->LinkInfo);
         } else {
             uint16_t n = record->LastInstallation;
             if (!missing && record->RepairOnlyInstallation)
                 n = record->RepairOnlyInstallation;
-            CheckFile(record->Path, record->RepairData, n);
+            CheckFile(record->Path, record->RepairData, n, silent);
         }
         ProgressDone++;
     }
@@ -50,7 +56,7 @@ static void RepairFiles(const char* heading, ItemList* list, int32_t missing)
 // Every logged registry value is written again, its key made if missing.
 static void RewriteRegistryValues()
 {
-    for (int32_t i = 0; i < RegLogList.Count && !Cancelled; i++) {
+    for (int32_t i = 0; i < RegLogList.Count && !StopAsked(); i++) {
         RegLogEntry* entry = (RegLogEntry*)RegLogList.Items[i];
         if (!entry->Item)
             continue;
@@ -73,14 +79,14 @@ static void RewriteRegistryValues()
 
 static void RegisterAgain(const char* heading, ItemList* list)
 {
-    for (int32_t i = 0; i < list->Count && !Cancelled; i++) {
+    for (int32_t i = 0; i < list->Count && !StopAsked(); i++) {
         FileRecord* record = (FileRecord*)list->Items[i];
         if (record->Path[0] && record->RegisterInstallation)
             SelfRegister(heading, record->Path, 1);
     }
 }
 
-int32_t RunRepair()
+int32_t RunRepair(int32_t silent)
 {
     // Not a catalogue message: the heading of every repair progress text.
     char heading[HeadingSize];
@@ -88,7 +94,7 @@ int32_t RunRepair()
     CopyText(heading, "Checking:\r\n", sizeof heading);
     CreateRestoreLists(LatestInstallation);
     if (!WorkStarted)
-        BeginWorkView(IDS_WORKING_REPAIR);
+        BeginWorkView(IDS_WORKING_REPAIR, silent ? 0 : 1);
     ProgressDone = 0;
     ProgressTotal = IconList.Count + ServiceList.Count + RegRestoreList.Count + RegValueList.Count +
                     IniEntryList.Count + IniFileList.Count + SystemFileList.Count + FileList.Count;
@@ -96,13 +102,13 @@ int32_t RunRepair()
         ProgressTotal = 1;
     // The file walks only queue what is damaged; nothing is replaced until
     // every list has been walked, and a Cancel takes effect after them.
-    RepairFiles(heading, &SystemFileList, 0);
-    RepairFiles(heading, &FileList, 0);
-    RepairFiles(heading, &MissingFileList, 1);
+    RepairFiles(heading, &SystemFileList, 0, silent);
+    RepairFiles(heading, &FileList, 0, silent);
+    RepairFiles(heading, &MissingFileList, 1, silent);
     RewriteRegistryValues();
     RegisterAgain(heading, &FileList);
     RegisterAgain(heading, &SystemFileList);
     if (!RestoreQueued)
         return 0;
-    return RunRestores();
+    return RunRestores(silent);
 }

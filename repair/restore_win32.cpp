@@ -85,7 +85,7 @@ static int32_t AskReplaceNewer(const char* path, const char* repairData, WORD da
     return AskSharedQuestion();
 }
 
-int32_t CheckFile(const char* path, const char* repairData, uint16_t installation)
+int32_t CheckFile(const char* path, const char* repairData, uint16_t installation, int32_t silent)
 {
     RepairFields expected;
     if (ParseRepairData(repairData, &expected) != 0)
@@ -116,7 +116,7 @@ int32_t CheckFile(const char* path, const char* repairData, uint16_t installatio
             damaged = length != expected.Size || FileCrc(file) != expected.Crc;
         CloseHandle(file);
     }
-    if (newer && AskReplaceNewer(path, repairData, date, time))
+    if (newer && !silent && AskReplaceNewer(path, repairData, date, time))
         damaged = 1;
     if (damaged)
         QueueRestore(path, repairData, expected.Date, expected.Time, installation);
@@ -215,7 +215,7 @@ static void DeleteListsFrom(int32_t n)
     }
 }
 
-int32_t RunRestores()
+int32_t RunRestores(int32_t silent)
 {
     if (!RestoreListFiles)
         return 0;
@@ -229,6 +229,10 @@ int32_t RunRestores()
         SplitSourceText(source, installer, sizeof installer, attributes, sizeof attributes);
         int32_t cancelled = 0;
         while (!cancelled && !InstallerMatches(installer, attributes)) {
+            if (silent) {
+                cancelled = 1;
+                break;
+            }
             PromptAttributesText(shown, sizeof shown, attributes);
             PromptPath = installer;
             PromptAttributes = shown;

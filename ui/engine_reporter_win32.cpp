@@ -2,37 +2,12 @@
 // questions to the question dialogs.
 #include "engine/reporter.h"
 
-#include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "ui/progress.h"
 #include "ui/questions.h"
 #include "ui/resources/resource.h"
 #include "ui/windows_win32.h"
 #include "ui/wizard.h"
-
-// The wizard's Cancel, kept in the wizard's run. A silent run has no wizard
-// and nothing to cancel with; a Cancel in the start-up window ends the run
-// before any work starts.
-static bool WizardCancelled()
-{
-    WizardRun* run = WizardRunOf(WizardWindow);
-    return run && run->cancelled;
-}
-
-// For the lead: the engine still reads Cancelled rather than asking
-// cancelled(); a Cancel is dispatched only while the windows are served, so
-// it is passed on there. Goes when the engine asks.
-static void PassCancelOn()
-{
-    if (WizardCancelled())
-        Cancelled = 1;
-}
-
-static void BeginWork(int32_t messageNumber)
-{
-    BeginWorkView(messageNumber);
-    PassCancelOn();
-}
 
 static bool Working()
 {
@@ -51,12 +26,32 @@ static void Tick()
 }
 
 // ProgressText keeps the text last shown.
-static void Step(const char* text)
+static void ShowStep(const char* text, int32_t paced)
 {
     if (text && text != ProgressText)
         CopyText(ProgressText, text, sizeof(ProgressText));
-    ShowProgress(text ? ProgressText : nullptr);
-    PassCancelOn();
+    ShowProgress(text ? ProgressText : nullptr, paced);
+}
+
+static void Step(const char* text)
+{
+    ShowStep(text, 1);
+}
+
+static void BeginWork(int32_t messageNumber)
+{
+    BeginWorkView(messageNumber, 1);
+}
+
+// A silent run's steps serve the windows and go on at once.
+static void SilentStep(const char* text)
+{
+    ShowStep(text, 0);
+}
+
+static void SilentBeginWork(int32_t messageNumber)
+{
+    BeginWorkView(messageNumber, 0);
 }
 
 static void FitPath(char* text)
@@ -64,15 +59,28 @@ static void FitPath(char* text)
     FitPathToControl(IDC_PROGRESS_TEXT, text);
 }
 
-static void Wait(uint32_t waitMs)
+// The wizard's Cancel, kept in the wizard's run. A silent run has no wizard
+// and nothing to cancel with; a Cancel in the start-up window ends the run
+// before any work starts.
+static bool CancelPressed()
 {
-    PumpMessages(waitMs);
-    PassCancelOn();
+    WizardRun* run = WizardRunOf(WizardWindow);
+    return run && run->cancelled;
 }
 
 static const EngineReporter WindowsReporter = {
-    BeginWork,     Working,          StartTicks,      Tick, Step, FitPath, Wait,
-    AskSharedFile, AskServerRunning, WizardCancelled,
+    BeginWork,    Working,       StartTicks,       Tick,          Step, FitPath,
+    PumpMessages, AskSharedFile, AskServerRunning, CancelPressed,
 };
+
+static const EngineReporter SilentReporter = {
+    SilentBeginWork, Working,       StartTicks,       Tick,          SilentStep, FitPath,
+    PumpMessages,    AskSharedFile, AskServerRunning, CancelPressed,
+};
+
+const EngineReporter* WindowsReporterFor(int32_t silent)
+{
+    return silent ? &SilentReporter : &WindowsReporter;
+}
 
 const EngineReporter* Reporter = &WindowsReporter;

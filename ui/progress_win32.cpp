@@ -79,7 +79,7 @@ static void InvalidateControl(HWND dialog, int id)
     InvalidateRect(dialog, &r, FALSE);
 }
 
-void ShowProgress(const char* text)
+void ShowProgress(const char* text, int32_t paced)
 {
     if (WizardWindow && text) {
         char shown[1024];
@@ -91,10 +91,7 @@ void ShowProgress(const char* text)
     }
     if (WizardWindow)
         InvalidateControl(WizardWindow, IDC_PROGRESS_BAR);
-    // The tick paces the working view so that each step can be seen. A
-    // silent run shows nothing: it only serves what is pending, so that a
-    // message sent to it is still answered, and goes on at once.
-    PumpMessages(SilentMode ? 0 : 1);
+    PumpMessages(paced ? 1 : 0);
 }
 
 struct MeasureContext {

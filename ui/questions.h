@@ -18,7 +18,7 @@ extern const char* PromptAttributes;
 enum { QuestionYes = 1005, QuestionNo = 1006, QuestionYesToAll = 1007, QuestionNoToAll = 1 };
 
 // Asks the question prepared in ProgressText, or answers it from the run's
-// remembered answers; a silent run is never asked and answers No.
+// remembered answers. A silent run never calls it: its callers answer No.
 // 1 for Yes (remove or replace), 0 for No.
 int32_t AskSharedQuestion();
 
@@ -29,4 +29,5 @@ int32_t AskSharedFile(const char* path);
 int32_t AskServerRunning();
 
 // Shows the installer prompt; 1 after OK (PromptPath updated), 2 after Cancel.
+// A silent run never calls it: its callers take it as a Cancel.
 int32_t AskInstallerPath();

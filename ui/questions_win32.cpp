@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "app/run_state.h"
 #include "ui/progress.h"
 #include "ui/question_dialogs.h"
 #include "ui/questions_env.h"
@@ -122,7 +121,7 @@ static void ResumeAnimation()
 
 int32_t AskSharedQuestion()
 {
-    if (SilentMode || NoToAllShared)
+    if (NoToAllShared)
         return 0;
     if (YesToAllShared)
         return 1;
@@ -166,8 +165,6 @@ int32_t AskServerRunning()
 
 int32_t AskInstallerPath()
 {
-    if (SilentMode)
-        return 2;
     PauseAnimation();
     INT_PTR answer =
         DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), WizardWindow, PromptDlg, 0);

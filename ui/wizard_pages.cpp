@@ -1,6 +1,6 @@
 #include "ui/wizard_pages.h"
 
-#include "app/run_modes.h"
+#include "engine/uninstall.h"
 #include "log/reader.h"
 #include "ui/page_rows.h"
 

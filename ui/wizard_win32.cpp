@@ -6,8 +6,8 @@
 
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#include "app/run_modes.h"
 #include "app/startup.h"
+#include "engine/uninstall.h"
 #include "log/reader.h"
 #include "ui/page_rows.h"
 #include "ui/progress.h"

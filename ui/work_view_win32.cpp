@@ -19,7 +19,7 @@ static HICON AnimationIcons[ANIMATION_ICON_COUNT];
 
 static const COLORREF BarFillColour = RGB(0, 0, 127);
 
-void BeginWorkView(int32_t messageNumber)
+void BeginWorkView(int32_t messageNumber, int32_t paced)
 {
     if (WizardWindow) {
         ShowControl(IDC_PAGE_TEXT, 0);
@@ -36,7 +36,7 @@ void BeginWorkView(int32_t messageNumber)
     }
     for (int i = 0; i < ANIMATION_ICON_COUNT; i++)
         AnimationIcons[i] = LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_ANIMATION_FIRST + i));
-    ShowProgress(nullptr);
+    ShowProgress(nullptr, paced);
     WorkStarted = 1;
 }
 

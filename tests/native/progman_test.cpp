@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
 #include "engine/progman.h"
 #include "log/items.h"
 
@@ -243,20 +242,18 @@ TEST(ProgmanReply, CutDescriptionNeverLooksEmpty)
 
 TEST(ProgmanSelection, RollbackTakesOnlyTheLatestInstallation)
 {
-    ResetRunState();
     IconItem item = Icon("G", "N", "C");
     item.Installation = 2;
-    UninstallMode = ModeCustom;
+    UninstallRequest custom = {ModeCustom, 0, 0};
     item.Selected = 0;
-    EXPECT_EQ(0, IconEntryTakesPart(&item, 1)) << "not chosen";
+    EXPECT_EQ(0, IconEntryTakesPart(&item, 1, custom)) << "not chosen";
     item.Selected = 1;
-    EXPECT_EQ(1, IconEntryTakesPart(&item, 1));
-    UninstallMode = ModeAutomatic;
+    EXPECT_EQ(1, IconEntryTakesPart(&item, 1, custom));
+    UninstallRequest automatic = {ModeAutomatic, 0, 0};
     item.Selected = 0;
-    EXPECT_EQ(1, IconEntryTakesPart(&item, 1)) << "automatic mode chooses every entry";
-    RollbackMode = 1;
-    EXPECT_EQ(1, IconEntryTakesPart(&item, 2));
-    EXPECT_EQ(0, IconEntryTakesPart(&item, 3)) << "older installation in a roll-back";
-    EXPECT_EQ(0, IconEntryTakesPart(&item, 1)) << "equality, not at least";
-    ResetRunState();
+    EXPECT_EQ(1, IconEntryTakesPart(&item, 1, automatic)) << "automatic mode chooses every entry";
+    UninstallRequest rollback = {ModeAutomatic, 1, 0};
+    EXPECT_EQ(1, IconEntryTakesPart(&item, 2, rollback));
+    EXPECT_EQ(0, IconEntryTakesPart(&item, 3, rollback)) << "older installation in a roll-back";
+    EXPECT_EQ(0, IconEntryTakesPart(&item, 1, rollback)) << "equality, not at least";
 }

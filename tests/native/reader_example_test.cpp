@@ -176,10 +176,13 @@ TEST(ReaderHeader, TitleRulesAndTitleSearch)
     EXPECT_EQ(1, FolderList.Count) << "only the log's own folder";
     EXPECT_EQ(LogFolderInstallation, At<FolderItem>(FolderList, 0)->Installation);
 
-    // A command-line title keeps the window caption.
+    // A host with no caption to set (the command line gave a title) still
+    // has the title read.
     FreshRun();
-    CommandLineTitle = "Given";
-    EXPECT_EQ(0, ReadText(LogText({LOG_HEAD})));
+    ReaderHost noCaption = TableReaderHost;
+    noCaption.SetMainCaption = nullptr;
+    TableHost.LogData = LogText({LOG_HEAD});
+    EXPECT_EQ(0, ReadInstallLogWith(&noCaption, SampleLogPath, ApplicationFolder));
     EXPECT_STREQ("Sample Editor", ProductTitle);
     EXPECT_EQ("", TableHost.MainCaption);
 }

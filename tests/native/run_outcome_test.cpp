@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "app/run_outcome.h"
-#include "app/run_state.h"
 
 // An outcome with one field set.
 static RunOutcome With(int32_t RunOutcome::*field, int32_t value = 1)
@@ -46,16 +45,23 @@ TEST(ExitCode, AStopByTheUserWinsOverAFailureAndAFailureOverARestart)
     EXPECT_EQ(1602, ExitCodeOf(unread));
 }
 
-TEST(ExitCode, TheCollectedOutcomeCarriesTheRunFlags)
+TEST(ExitCode, TheCollectedOutcomeCarriesWhatThePartsHandBack)
 {
-    ResetRunState();
-    Cancelled = 1;
-    RestartNeeded = 1;
-    RunOutcome outcome = CollectRunOutcome();
+    DeferredWork deferred = {};
+    deferred.restartNeeded = 1;
+    RunOutcome outcome = CollectRunOutcome(1, deferred, 0, 0);
     EXPECT_EQ(1, outcome.cancelled);
     EXPECT_EQ(1, outcome.restartNeeded);
     EXPECT_EQ(0, outcome.restartLeft);
     EXPECT_EQ(1602, ExitCodeOf(outcome));
-    ResetRunState();
-    EXPECT_EQ(0, ExitCodeOf(CollectRunOutcome()));
+    EXPECT_EQ(0, ExitCodeOf(CollectRunOutcome(0, DeferredWork{}, 0, 0)));
+    // The restart an earlier stage asked for (the command line's marker)
+    // is still needed when this stage deferred nothing.
+    EXPECT_EQ(1, CollectRunOutcome(0, DeferredWork{}, 0, 1).restartNeeded);
+    deferred = DeferredWork{};
+    deferred.selfRemovalPending = 1;
+    RunOutcome own = CollectRunOutcome(0, deferred, 1, 0);
+    EXPECT_EQ(1, own.selfRemovalPending);
+    EXPECT_EQ(0, own.restartNeeded) << "the program's own file waits for no restart";
+    EXPECT_EQ(1, own.rolledBack);
 }

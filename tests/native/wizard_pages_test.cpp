@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_modes.h"
+#include "engine/uninstall.h"
 #include "log/items.h"
 #include "log/pool.h"
 #include "log/reader.h"

@@ -121,12 +121,12 @@ TEST_F(DatabaseEngine, CountAboveOneIsLoweredAndStoredAsText)
 {
     std::string text;
     SetUseCountText("3");
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_EQ((DWORD)REG_SZ, GetUseCount(&text));
     EXPECT_EQ("2", text);
     DWORD two = 2;
     SetValue(Engine, "UseCount", REG_DWORD, &two, 4);
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_EQ((DWORD)REG_SZ, GetUseCount(&text));
     EXPECT_EQ("1", text);
     EXPECT_TRUE(KeyExists(Windows32));
@@ -136,19 +136,19 @@ TEST_F(DatabaseEngine, ZeroOrUnreadableCountChangesNothing)
 {
     std::string text;
     SetUseCountText("0");
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_EQ("0", (GetUseCount(&text), text));
     SetUseCountText("-2");
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_EQ("-2", (GetUseCount(&text), text));
     const char multi[] = "1\0\0";
     SetValue(Engine, "UseCount", REG_MULTI_SZ, multi, sizeof(multi));
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_EQ((DWORD)REG_MULTI_SZ, GetUseCount(&text));
     EXPECT_TRUE(KeyExists(Windows32));
     // No engine key at all.
     DeleteRegistryTree(Engine, 2);
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_TRUE(KeyExists(Windows32));
 }
 
@@ -156,7 +156,7 @@ TEST_F(DatabaseEngine, LastUseRemovesBothKeysAndAnEmptiedParent)
 {
     SetUseCountText("1");
     SetValue("Software\\Borland\\Database Engine\\Settings", "X", REG_SZ, "1", 2);
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_FALSE(KeyExists(Engine));
     EXPECT_FALSE(KeyExists(Windows32));
     EXPECT_FALSE(KeyExists(Borland));
@@ -166,14 +166,14 @@ TEST_F(DatabaseEngine, ParentStaysWhileItHoldsSomethingElse)
 {
     SetUseCountText("1");
     SetValue("Software\\Borland\\Delphi", "Version", REG_SZ, "3", 2);
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_FALSE(KeyExists(Engine));
     EXPECT_FALSE(KeyExists(Windows32));
     EXPECT_TRUE(KeyExists("Software\\Borland\\Delphi"));
     DeleteRegistryTree("Software\\Borland\\Delphi", 2);
     SetUseCountText("1");
     SetValue(Borland, "Owner", REG_SZ, "me", 3);
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(0));
     EXPECT_FALSE(KeyExists(Engine));
     EXPECT_TRUE(KeyExists(Borland));
 }
@@ -189,7 +189,7 @@ TEST_F(DatabaseEngine, RetryAfterTheServerClosedGoesOn)
             server.Close();
             ClickButton(box, IDRETRY);
         });
-        EXPECT_EQ(0, ReleaseBde());
+        EXPECT_EQ(0, ReleaseBde(0));
     }
     EXPECT_EQ(1, asked);
     EXPECT_FALSE(KeyExists(Engine));
@@ -202,7 +202,7 @@ TEST_F(DatabaseEngine, AbortStopsAndLeavesTheEngine)
     DatabaseServer server;
     {
         WindowAnswerer answerer("#32770", [&](HWND box) { ClickButton(box, IDABORT); });
-        EXPECT_EQ(1, ReleaseBde());
+        EXPECT_EQ(1, ReleaseBde(0));
         EXPECT_TRUE(answerer.found());
     }
     std::string text;
@@ -225,13 +225,12 @@ TEST_F(DatabaseEngine, AbortStopsTheUninstallBeforeItsFiles)
     ResetLogValues();
     CreateItemLists();
     ResetLineBuffer();
-    ASSERT_EQ(0, ReadInstallLog(log.c_str(), ApplicationFolder));
-    UninstallMode = ModeAutomatic;
+    ASSERT_EQ(0, ReadInstallLog(log.c_str(), ApplicationFolder, 1, 0));
     UninstallResult result = {};
     {
         DatabaseServer server;
         WindowAnswerer answerer("#32770", [&](HWND box) { ClickButton(box, IDABORT); });
-        result = RunUninstall(log.c_str());
+        result = RunUninstall(log.c_str(), {ModeAutomatic, 0, 0});
         EXPECT_TRUE(answerer.found());
     }
     EXPECT_EQ(1, result.aborted);
@@ -245,7 +244,7 @@ TEST_F(DatabaseEngine, IgnoreRemovesTheKeysWhileTheServerRuns)
     DatabaseServer server;
     {
         WindowAnswerer answerer("#32770", [&](HWND box) { ClickButton(box, IDIGNORE); });
-        EXPECT_EQ(0, ReleaseBde());
+        EXPECT_EQ(0, ReleaseBde(0));
         EXPECT_TRUE(answerer.found());
     }
     EXPECT_FALSE(KeyExists(Engine));
@@ -253,15 +252,14 @@ TEST_F(DatabaseEngine, IgnoreRemovesTheKeysWhileTheServerRuns)
 
 TEST_F(DatabaseEngine, SilentRunLeavesTheEngineWhileItsServerRuns)
 {
-    SilentMode = 1;
     SetUseCountText("1");
     DatabaseServer server;
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(1));
     std::string text;
     EXPECT_EQ("1", (GetUseCount(&text), text));
     EXPECT_TRUE(KeyExists(Windows32));
     server.Close();
     // Once the server is gone a silent run removes it as any other.
-    EXPECT_EQ(0, ReleaseBde());
+    EXPECT_EQ(0, ReleaseBde(1));
     EXPECT_FALSE(KeyExists(Engine));
 }

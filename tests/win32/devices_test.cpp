@@ -7,6 +7,7 @@
 
 #include "app/run_state.h"
 #include "log/reader.h"
+#include "engine/deferred.h"
 #include "engine/engine_env.h"
 #include "engine/registration.h"
 #include "tests/win32/test_support.h"
@@ -74,6 +75,7 @@ class SystemIni : public ::testing::Test
     void SetUp() override
     {
         ResetRunState();
+        ResetDeferredWork();
         PlatformKind = PlatformNT;
         ini = WindowsFile("SYSTEM.INI");
         temp = WindowsFile("~KTRS383.TMP");
@@ -129,7 +131,7 @@ TEST_F(SystemIni, BothFormsAreCommentedOutOnlyInside386Enh)
               ReadFileBytes(ini));
     EXPECT_FALSE(FileExists(temp));
     EXPECT_EQ(0, AsideFiles());
-    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded);
 }
 
 TEST_F(SystemIni, WithoutAMatchTheFileStaysByteIdenticalAndTheTemporaryFileIsGone)
@@ -172,7 +174,7 @@ TEST_F(SystemIni, ReadOnlyFileIsReplacedAndStaysReadOnly)
     EXPECT_EQ(0, AsideFiles());
     // Nothing about SYSTEM.INI waits for the restart.
     EXPECT_EQ(std::string::npos, Upper(PendingOperations()).find("SYSTEM.INI"));
-    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded);
 }
 
 TEST_F(SystemIni, FileHeldOpenKeepsItsTextUntilTheRestartExchangesIt)
@@ -194,7 +196,7 @@ TEST_F(SystemIni, FileHeldOpenKeepsItsTextUntilTheRestartExchangesIt)
     size_t at = ops.find("~KTRS383.TMP");
     ASSERT_NE(std::string::npos, at) << "no exchange scheduled";
     EXPECT_NE(std::string::npos, ops.find("SYSTEM.INI", at)) << "the exchange has no target";
-    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(1, DeferredSoFar().restartNeeded);
 }
 
 TEST_F(SystemIni, MissingSystemIniIsPassedOver)

@@ -34,7 +34,7 @@ TEST_F(EngineFiles, HelpFileTakesItsIndexFilesAlong)
     EXPECT_FALSE(PathExists(dir + "\\HELP.FTS"));
     EXPECT_FALSE(PathExists(dir + "\\README.TXT"));
     EXPECT_TRUE(PathExists(dir + "\\README.GID")) << "only help files have index files";
-    EXPECT_EQ(0, RestartNeeded) << "nothing was in use";
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded) << "nothing was in use";
 }
 
 TEST_F(EngineFiles, RestoreWithBackupPutsTheOldFileBack)
@@ -295,7 +295,7 @@ TEST_F(EngineFiles, FileEntryNamingAFolderTouchesNothing)
     DWORD attributes = GetFileAttributesA(sub.c_str());
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM) << "the folder's attributes stay";
-    EXPECT_EQ(0, RestartNeeded) << "nothing waits for a restart";
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded) << "nothing waits for a restart";
     EXPECT_EQ("", PendingRenames());
     SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
@@ -313,27 +313,27 @@ TEST_F(EngineFiles, InUseFileIsDeletedAtRestartOnlyWhenAllowed)
     OpResult refused = DeleteFileOrDefer(path.c_str());
     EXPECT_EQ(OpFailed, refused.outcome);
     EXPECT_NE(0u, refused.error) << "the system's reason goes with a failure";
-    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded);
     EXPECT_EQ("", PendingRenames());
 
     DeleteInUseFiles = 1;
     EXPECT_EQ(OpDeferred, DeleteFileOrDefer(path.c_str()).outcome);
-    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(1, DeferredSoFar().restartNeeded);
     std::string pending = PendingRenames();
     EXPECT_NE(std::string::npos, pending.find("BUSY.DLL\n\n")) << "got: " << pending;
     CloseHandle(held);
     ClearPendingRenames();
 
-    RestartNeeded = 0;
+    ResetDeferredWork();
     EXPECT_EQ(OpMissing, DeleteFileOrDefer((dir + "\\MISSING.DLL").c_str()).outcome);
-    EXPECT_EQ(0, RestartNeeded) << "a missing file schedules nothing";
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded) << "a missing file schedules nothing";
 }
 
 TEST_F(EngineFiles, OwnModuleIsLeftToTheCleanupStage)
 {
     EXPECT_EQ(OpDeferred, DeleteFileOrDefer(ModulePath).outcome);
-    EXPECT_EQ(1, SelfRemovalPending);
-    EXPECT_EQ(0, RestartNeeded);
+    EXPECT_EQ(1, DeferredSoFar().selfRemovalPending);
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded);
     EXPECT_EQ("", PendingRenames());
 }
 
@@ -375,7 +375,7 @@ TEST_F(EngineFiles, ReplacingAnInUseFileSchedulesDeleteThenRename)
     EXPECT_EQ(2, TempNameCounter);
     EXPECT_EQ("old", ReadFileText(dir + "\\~KTU0001.TMP"));
     EXPECT_FALSE(PathExists(dir + "\\APP.BAK"));
-    EXPECT_EQ(1, RestartNeeded);
+    EXPECT_EQ(1, DeferredSoFar().restartNeeded);
     std::string pending = PendingRenames();
     size_t del = pending.find("APP.DLL\n\n");
     size_t ren = pending.find("~KTU0001.TMP\n");

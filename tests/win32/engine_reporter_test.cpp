@@ -25,6 +25,7 @@ struct Record {
     int32_t ticks = 0;
     int32_t begun = 0;
     int32_t cancelAfter = -1; // cancel in the step of this number
+    bool cancelled = false;
     std::vector<std::string> steps;
 };
 Record Seen;
@@ -51,7 +52,7 @@ void Step(const char* text)
         return;
     Seen.steps.push_back(text);
     if ((int32_t)Seen.steps.size() == Seen.cancelAfter)
-        Cancelled = 1;
+        Seen.cancelled = true;
 }
 void FitPath(char*) {}
 void Wait(uint32_t) {}
@@ -63,14 +64,16 @@ int32_t AskServerRunning()
 {
     return IDIGNORE;
 }
-bool AskCancelled()
+
+// The engine learns of a cancel from its reporter alone.
+bool CancelSeen()
 {
-    return Cancelled != 0;
+    return Seen.cancelled;
 }
 
 const EngineReporter Recording = {
-    BeginWork, Working,       StartTicks,       Tick,        Step, FitPath,
-    Wait,      AskSharedFile, AskServerRunning, AskCancelled};
+    BeginWork, Working,       StartTicks,       Tick,      Step, FitPath,
+    Wait,      AskSharedFile, AskServerRunning, CancelSeen};
 
 void NoRefusal(const char*, const char*) {}
 
@@ -87,11 +90,7 @@ class EngineReporting : public ::testing::Test
         Reporter = &Recording;
     }
 
-    void TearDown() override
-    {
-        Reporter = saved;
-        Cancelled = 0;
-    }
+    void TearDown() override { Reporter = saved; }
 
     // A product folder with three files, read as the program reads its log.
     std::string MakeProduct(const char* name)
@@ -119,7 +118,7 @@ class EngineReporting : public ::testing::Test
 TEST_F(EngineReporting, EveryCountedEntryTicksOnce)
 {
     std::string app = MakeProduct("reporter_all");
-    RunUninstall((app + "\\INSTALL.LOG").c_str());
+    RunUninstall((app + "\\INSTALL.LOG").c_str(), SilentAutomaticRequest());
     EXPECT_EQ(0, Seen.begun) << "the working view was already up";
     EXPECT_EQ(FileList.Count + FolderList.Count, Seen.total);
     EXPECT_EQ(Seen.total, Seen.ticks);
@@ -134,7 +133,7 @@ TEST_F(EngineReporting, ACancelSeenInAStepEndsTheReports)
 {
     std::string app = MakeProduct("reporter_cancel");
     Seen.cancelAfter = 1;
-    RunUninstall((app + "\\INSTALL.LOG").c_str());
+    RunUninstall((app + "\\INSTALL.LOG").c_str(), SilentAutomaticRequest());
     ASSERT_EQ(1u, Seen.steps.size()) << "no phase reports after the cancel";
     EXPECT_NE(std::string::npos, Seen.steps[0].find("A.TXT"));
     EXPECT_EQ(1, Seen.ticks) << "the files phase stopped after its first entry";

@@ -140,8 +140,8 @@ TEST_F(Journal, DryRunForeseesAndChangesNothing)
               RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\KetraDryRun", 0, KEY_READ, &key));
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, nullptr));
     RegCloseKey(key);
-    EXPECT_EQ(0, RestartNeeded);
-    EXPECT_EQ(0, SelfRemovalPending);
+    EXPECT_EQ(0, DeferredSoFar().restartNeeded);
+    EXPECT_EQ(0, DeferredSoFar().selfRemovalPending);
     EXPECT_EQ("", PendingRenames());
 
     std::string text = ReadFileText(journal);

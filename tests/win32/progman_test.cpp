@@ -30,12 +30,12 @@ static void AddIcon(const char* group, const char* name, const char* command,
 }
 
 // The driver's phase: open before the first entry that takes part, close
-// after the last.
-static void RunPhase(uint16_t threshold)
+// after the last. An automatic uninstall unless the case asks otherwise.
+static void RunPhase(uint16_t threshold, UninstallRequest request = {ModeAutomatic, 0, 0})
 {
     int32_t opened = 0;
     for (int32_t i = 0; i < IconList.Count; i++) {
-        if (!IconEntryTakesPart((IconItem*)IconList.Items[i], threshold))
+        if (!IconEntryTakesPart((IconItem*)IconList.Items[i], threshold, request))
             continue;
         if (!opened) {
             OpenProgramManager();
@@ -54,7 +54,6 @@ class Progman : public ::testing::Test
     {
         ResetProgramManager();
         ResetRunState();
-        UninstallMode = ModeAutomatic;
         PoolFreeAll();
         CreateItemLists();
         ASSERT_TRUE(IsolateFromShell());
@@ -150,9 +149,7 @@ TEST_F(Progman, RollbackTakesOnlyTheLatestInstallation)
     AddIcon("App", "First", "FIRST.EXE", 1);
     AddIcon("App", "Second", "SECOND.EXE", 2);
     AddIcon("App", "Unchosen", "UNCHOSEN.EXE", 2, 0);
-    RollbackMode = 1;
-    UninstallMode = ModeCustom;
-    RunPhase(2);
+    RunPhase(2, {ModeCustom, 1, 0});
     ASSERT_TRUE(server.Stop());
     EXPECT_EQ("G\tApp\nI\tFirst\tFIRST.EXE\nI\tUnchosen\tUNCHOSEN.EXE\n", server.Final());
 }

@@ -91,10 +91,3 @@ TEST_F(InstallerPrompt, LongAttributesAndPathsAreCutNotOverrun)
     EXPECT_NE(std::string::npos, question.find("AAAA"));
     EXPECT_EQ(255u, strlen(path));
 }
-
-TEST(InstallerPromptSilent, SilentRunIsNeverAskedAndCancels)
-{
-    ResetRunState();
-    SilentMode = 1;
-    EXPECT_EQ(2, AskInstallerPath());
-}

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/main_window.h"
 #include "app/run_state.h"
 #include "log/items.h"
 #include "log/line_reader.h"
@@ -153,6 +154,31 @@ TEST_F(ReaderSystem, UnreadableLogIsRefused)
     EXPECT_EQ(1, ReadInstallLogWith(&host, (dir + "\\NONE.LOG").c_str(), ApplicationFolder));
     MakeFile(dir + "\\UTF16.LOG", std::string("\xFF\xFE*\0*\0*\0 \0", 10));
     EXPECT_EQ(1, ReadInstallLogWith(&host, (dir + "\\UTF16.LOG").c_str(), ApplicationFolder));
+}
+
+// The program's entry to the reader: the log's title names the main window
+// unless the command line gave one, and a silent run's refusal shows nothing
+// (a message box would wait for a click that never comes).
+TEST_F(ReaderSystem, TitleGivenOnTheCommandLineKeepsTheCaptionAndSilentRefusalsShowNothing)
+{
+    std::string log = dir + "\\INSTALL.LOG";
+    MakeFile(log, "*** Installation log\r\nTitle: Caption Test Installation\r\n");
+    HWND saved = MainWindow;
+    MainWindow = CreateWindowA("STATIC", "Given", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               nullptr, nullptr);
+    ASSERT_NE(nullptr, MainWindow);
+    char caption[256];
+    ASSERT_EQ(0, ReadInstallLog(log.c_str(), ApplicationFolder, 1, 1));
+    GetWindowTextA(MainWindow, caption, sizeof(caption));
+    EXPECT_STREQ("Given", caption);
+    ASSERT_EQ(0, ReadInstallLog(log.c_str(), ApplicationFolder, 1, 0));
+    GetWindowTextA(MainWindow, caption, sizeof(caption));
+    EXPECT_STREQ(ProductTitle, caption);
+    EXPECT_STRNE("Given", caption);
+    // Refused silently: returns at once, with no window left waiting.
+    EXPECT_EQ(1, ReadInstallLog((dir + "\\NONE.LOG").c_str(), ApplicationFolder, 1, 0));
+    DestroyWindow(MainWindow);
+    MainWindow = saved;
 }
 
 } // namespace

@@ -75,10 +75,10 @@ TEST_F(FileCheck, IntactFilesQueueNothing)
 {
     std::string a = Installed("a.dll", std::string(40000, 'a') + "tail");
     std::string empty = Installed("empty.txt", "");
-    CheckFile((folder + "\\a.dll").c_str(), a.c_str(), 1);
-    CheckFile((folder + "\\empty.txt").c_str(), empty.c_str(), 1);
+    CheckFile((folder + "\\a.dll").c_str(), a.c_str(), 1, 0);
+    CheckFile((folder + "\\empty.txt").c_str(), empty.c_str(), 1, 0);
     // No repair data: nothing to compare, nothing queued even when missing.
-    CheckFile((folder + "\\gone.dll").c_str(), " 03-15-2003 | 12:16", 1);
+    CheckFile((folder + "\\gone.dll").c_str(), " 03-15-2003 | 12:16", 1, 0);
     EXPECT_EQ(0, RestoreQueued);
     EXPECT_EQ(nullptr, RestoreListFiles[1]);
     EXPECT_EQ(0, CountListFiles());
@@ -107,7 +107,7 @@ TEST_F(FileCheck, EveryKindOfDamageIsListedInTheLineFormat)
                            : name[0] == 'c' ? changed
                            : name[0] == 'o' ? older
                                             : locked;
-        CheckFile((folder + "\\" + name).c_str(), data.c_str(), 1);
+        CheckFile((folder + "\\" + name).c_str(), data.c_str(), 1, 0);
     }
     CloseHandle(hold);
     EXPECT_EQ(1, RestoreQueued);
@@ -138,7 +138,7 @@ TEST_F(FileCheck, NewerFileIsReplacedOnlyAfterYes)
             question = buffer;
             ClickButton(dialog, IDC_SHARED_NO);
         });
-        CheckFile(path.c_str(), data.c_str(), 1);
+        CheckFile(path.c_str(), data.c_str(), 1, 0);
     }
     EXPECT_EQ(0, RestoreQueued);
     char caption[256];
@@ -149,14 +149,13 @@ TEST_F(FileCheck, NewerFileIsReplacedOnlyAfterYes)
     EXPECT_NE(std::string::npos, question.find(" 04-20-2003  12:16:10 ")) << question;
     {
         DialogSeries series(1, [&](HWND dialog, int) { ClickButton(dialog, IDC_SHARED_YES); });
-        CheckFile(path.c_str(), data.c_str(), 1);
+        CheckFile(path.c_str(), data.c_str(), 1, 0);
     }
     EXPECT_EQ(1, RestoreQueued);
     EXPECT_EQ(path + "|11887|25088|" + RepairDataTail(data.c_str()) + "\r\n", List(1));
     // A silent run never asks and keeps the newer file.
     RestoreQueued = 0;
-    SilentMode = 1;
-    CheckFile(path.c_str(), data.c_str(), 3);
+    CheckFile(path.c_str(), data.c_str(), 3, 1);
     EXPECT_EQ(0, RestoreQueued);
 }
 
@@ -167,9 +166,9 @@ TEST_F(FileCheck, InstallationsOfOneSourceShareAList)
     std::string c = Installed("c.dll", "ccc");
     for (const char* name : {"a.dll", "b.dll", "c.dll"})
         DeleteFileA((folder + "\\" + name).c_str());
-    CheckFile((folder + "\\a.dll").c_str(), a.c_str(), 1);
-    CheckFile((folder + "\\b.dll").c_str(), b.c_str(), 2);
-    CheckFile((folder + "\\c.dll").c_str(), c.c_str(), 3);
+    CheckFile((folder + "\\a.dll").c_str(), a.c_str(), 1, 0);
+    CheckFile((folder + "\\b.dll").c_str(), b.c_str(), 2, 0);
+    CheckFile((folder + "\\c.dll").c_str(), c.c_str(), 3, 0);
     ASSERT_NE(nullptr, RestoreListFiles[1]);
     EXPECT_EQ(RestoreListFiles[1], RestoreListFiles[2]);
     EXPECT_NE(RestoreListFiles[1], RestoreListFiles[3]);
@@ -209,7 +208,7 @@ class Restore : public FileCheck
     {
         std::string data = Installed(name, "payload");
         DeleteFileA((folder + "\\" + name).c_str());
-        CheckFile((folder + "\\" + name).c_str(), data.c_str(), (uint16_t)n);
+        CheckFile((folder + "\\" + name).c_str(), data.c_str(), (uint16_t)n, 0);
     }
     std::string installer, record, matching;
 };
@@ -222,7 +221,7 @@ TEST_F(Restore, MatchingInstallerRunsOnceForASharedListAndTheListGoes)
     Queue(1, "one.dll");
     Queue(2, "two.dll");
     std::string list = RestoreListFiles[2];
-    RunRestores();
+    RunRestores(0);
     std::string calls = ReadFileBytes(record);
     EXPECT_NE(std::string::npos, calls.find("/X=" + list)) << calls;
     // The lower installation shared the list: its installer is not started
@@ -257,7 +256,7 @@ TEST_F(Restore, ChangedInstallerIsAskedForUntilItMatches)
             }
             ClickButton(dialog, IDOK);
         });
-        RunRestores();
+        RunRestores(0);
         EXPECT_EQ(2, series.answered());
     }
     EXPECT_EQ(folder + "\\MOVED\\SETUP.EXE", pathFirst);
@@ -270,6 +269,20 @@ TEST_F(Restore, ChangedInstallerIsAskedForUntilItMatches)
     EXPECT_EQ(0, CountListFiles());
 }
 
+// A silent run cannot ask where the installer went: the lists go as after a
+// Cancel, and no question waits for a click that never comes.
+TEST_F(Restore, SilentRunWithAMovedInstallerAsksNothingAndDropsTheLists)
+{
+    std::string wrong = installer + " | 03-15-2003 | 12:16:00 | 1";
+    SetInstallationSource(1, text(matching.c_str()));
+    SetInstallationSource(3, text(wrong.c_str()));
+    Queue(1, "one.dll");
+    Queue(3, "three.dll");
+    EXPECT_EQ(1, RunRestores(1));
+    EXPECT_EQ(0, CountListFiles());
+    EXPECT_FALSE(FileExists(record)) << ReadFileBytes(record);
+}
+
 TEST_F(Restore, CancelDeletesThePendingListsAndStartsNothing)
 {
     std::string wrong = installer + " | 03-15-2003 | 12:16:00 | 1";
@@ -280,7 +293,7 @@ TEST_F(Restore, CancelDeletesThePendingListsAndStartsNothing)
     EXPECT_EQ(2, CountListFiles());
     {
         DialogSeries series(1, [&](HWND dialog, int) { ClickButton(dialog, IDCANCEL); });
-        RunRestores();
+        RunRestores(0);
     }
     EXPECT_EQ(0, CountListFiles());
     EXPECT_FALSE(FileExists(record)) << ReadFileBytes(record);

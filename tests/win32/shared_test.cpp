@@ -34,6 +34,8 @@ class SharedCounter : public ::testing::Test
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, SharedDlls, 0, nullptr, 0,
                                                  KEY_ALL_ACCESS, nullptr, &key, nullptr));
     }
+    // A user's automatic uninstall unless a case says otherwise.
+    UninstallRequest request = {ModeAutomatic, 0, 0};
     void TearDown() override
     {
         RegDeleteValueA(key, path.c_str());
@@ -83,25 +85,25 @@ class SharedCounter : public ::testing::Test
 TEST_F(SharedCounter, AboveZeroIsLoweredByTheCountedCopiesAndTheFileKept)
 {
     SetDword(3);
-    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_EQ(2u, GetDword());
     EXPECT_TRUE(FileExists(path));
     // Text is written back as a number.
     SetText("2");
-    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_EQ(1u, GetDword());
     // A 4-byte binary counter is accepted too.
     BYTE binary[4] = {5, 0, 0, 0};
     Set(REG_BINARY, binary, 4);
-    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 2));
+    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 2, request));
     EXPECT_EQ(3u, GetDword());
 }
 
 TEST_F(SharedCounter, RollBackLowersByExactlyOne)
 {
-    RollbackMode = 1;
+    request.rollback = 1;
     SetDword(5);
-    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 3));
+    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 3, request));
     EXPECT_EQ(4u, GetDword());
 }
 
@@ -109,40 +111,40 @@ TEST_F(SharedCounter, UnusableCountersAreNoCounterAndStayAsTheyWere)
 {
     std::string data;
     // No value at all.
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     // Another type, a binary of another size, a negative or zero count, a
     // text longer than the read buffer.
     const char multi[] = "3\0\0";
     Set(REG_MULTI_SZ, multi, sizeof(multi));
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_EQ((DWORD)REG_MULTI_SZ, Get(&data));
     BYTE three[3] = {9, 0, 0};
     Set(REG_BINARY, three, 3);
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_EQ((DWORD)REG_BINARY, Get(&data));
     SetDword(0xFFFFFFFF);
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_EQ(0xFFFFFFFFu, GetDword());
     SetText("-3");
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     SetText("none");
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     std::string longText = "7" + std::string(400, ' ');
     SetText(longText.c_str());
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_EQ((DWORD)REG_SZ, Get(&data));
     // Without the new shell nothing is looked at.
     NewShell = 0;
     SetDword(1);
-    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_EQ(1u, GetDword());
 }
 
 TEST_F(SharedCounter, SilentRunKeepsTheFileAndRemovesTheCounterWithoutAsking)
 {
-    SilentMode = 1;
+    request.silent = 1;
     SetDword(3);
-    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 5));
+    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 5, request));
     EXPECT_TRUE(CounterGone());
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(0, NoToAllShared);
@@ -152,12 +154,12 @@ TEST_F(SharedCounter, RememberedAnswersAnswerWithoutAsking)
 {
     NoToAllShared = 1;
     SetDword(1);
-    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 1));
+    EXPECT_EQ(SharedKeep, ReleaseSharedFile(path.c_str(), 1, request));
     EXPECT_TRUE(CounterGone());
     NoToAllShared = 0;
     YesToAllShared = 1;
     SetDword(2);
-    EXPECT_EQ(SharedRemove, ReleaseSharedFile(path.c_str(), 2));
+    EXPECT_EQ(SharedRemove, ReleaseSharedFile(path.c_str(), 2, request));
     EXPECT_TRUE(CounterGone());
 }
 
@@ -198,7 +200,7 @@ TEST_F(SharedCounter, EveryAnswerOfTheQuestion)
                 else
                     PressKey(dialog, a.key);
             });
-            result = ReleaseSharedFile(path.c_str(), 2);
+            result = ReleaseSharedFile(path.c_str(), 2, request);
             EXPECT_TRUE(answerer.found());
             char caption[256];
             GetMessageText(AppInstance, IDS_SHARED_CAPTION, caption, sizeof(caption));
@@ -245,7 +247,7 @@ TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheRepairTitleIsUsedInARepair
             ticksWhileAsked = AnimationTicks;
             ClickButton(dialog, QuestionNo);
         });
-        result = ReleaseSharedFile(path.c_str(), 1);
+        result = ReleaseSharedFile(path.c_str(), 1, request);
         EXPECT_TRUE(answerer.found());
         char caption[256];
         GetMessageText(AppInstance, IDS_NEWER_FILE_CAPTION, caption, sizeof(caption));

@@ -13,6 +13,7 @@
 #include "app/run_state.h"
 #include "app/startup.h"
 #include "engine/engine_env.h"
+#include "engine/reporter.h"
 #include "engine/uninstall.h"
 #include "log/items.h"
 #include "log/line_reader.h"
@@ -73,6 +74,7 @@ class SilentProgress : public ::testing::Test
 {
   protected:
     int32_t savedWorkStarted = 0;
+    int32_t silent = 0;
 
     void SetUp() override
     {
@@ -90,7 +92,7 @@ class SilentProgress : public ::testing::Test
     void MakeWindow()
     {
         RunOptions options = {};
-        options.silent = SilentMode;
+        options.silent = silent;
         ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options, nullptr));
         OwnProcedure =
             (WNDPROC)SetWindowLongPtrA(MainWindow, GWLP_WNDPROC, (LONG_PTR)CountingProcedure);
@@ -110,14 +112,14 @@ TEST_F(SilentProgress, VisibleRunWaitsForOneTickEachReport)
     MakeWindow();
     double waitedBefore = ProgressWaitSeconds();
     for (int i = 0; i < 10; i++)
-        ShowProgress("step");
+        ShowProgress("step", 1);
     EXPECT_GE(WaitTicks, 10) << "every report waits for a tick of the background window's timer";
     EXPECT_GT(ProgressWaitSeconds(), waitedBefore);
 }
 
 TEST_F(SilentProgress, SilentReportsServeMessagesWithoutWaiting)
 {
-    SilentMode = 1;
+    silent = 1;
     MakeWindow();
     EXPECT_FALSE(IsWindowVisible(MainWindow));
     Caller caller = {CreateEventA(nullptr, TRUE, FALSE, nullptr), MainWindow, 0, FALSE};
@@ -130,13 +132,13 @@ TEST_F(SilentProgress, SilentReportsServeMessagesWithoutWaiting)
     SetEvent(caller.start);
     DWORD until = GetTickCount() + 8000;
     while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT && (LONG)(until - GetTickCount()) > 0) {
-        ShowProgress("step");
+        ShowProgress("step", 0);
         ProgressDone++;
         GetFileAttributesA("C:\\");
     }
     int32_t reports = ProgressDone;
     for (int i = 0; i < 20; i++) {
-        ShowProgress("step");
+        ShowProgress("step", 0);
         ProgressDone++;
     }
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
@@ -194,15 +196,14 @@ TEST_F(SilentProgress, SilentUninstallAnswersItsWindowAndTellsTheShellEveryFolde
     std::string logPath = root + "\\INSTALL.LOG";
     ASSERT_TRUE(WriteFileText(logPath, log));
 
-    SilentMode = 1;
+    silent = 1;
     PoolFreeAll();
     ResetLogValues();
     CreateItemLists();
     ResetLineBuffer();
-    ASSERT_EQ(0, ReadInstallLog(logPath.c_str(), ApplicationFolder));
+    ASSERT_EQ(0, ReadInstallLog(logPath.c_str(), ApplicationFolder, 1, 0));
     ASSERT_EQ(Folders * FilesPerFolder, FileList.Count);
 
-    UninstallMode = ModeAutomatic;
     NewShell = 1;
     ShChangeNotifyFunc savedShell = ShChangeNotifyProc;
     ShChangeNotifyProc = SlowShell;
@@ -213,7 +214,10 @@ TEST_F(SilentProgress, SilentUninstallAnswersItsWindowAndTellsTheShellEveryFolde
     HANDLE thread = CreateThread(nullptr, 0, CallTheWindow, &caller, 0, nullptr);
     ASSERT_NE(nullptr, thread);
 
-    RunUninstall(logPath.c_str());
+    const EngineReporter* saved = Reporter;
+    Reporter = WindowsReporterFor(1);
+    RunUninstall(logPath.c_str(), {ModeAutomatic, 0, 1});
+    Reporter = saved;
     int32_t done = ProgressDone;
     EXPECT_TRUE(FlushShellNotifications());
     ShChangeNotifyProc = savedShell;

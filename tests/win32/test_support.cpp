@@ -6,11 +6,14 @@
 
 #include "app/main_window.h"
 #include "app/run_state.h"
+#include "engine/deferred.h"
+#include "engine/reporter.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/pool.h"
 #include "log/reader.h"
 #include "platform/system_rules.h"
+#include "ui/progress.h"
 
 std::string ScratchFolder()
 {
@@ -281,17 +284,24 @@ class SystemRulesEnvironment : public ::testing::Environment
 
 void ResetFileFlags()
 {
-    RestartNeeded = 0;
-    SelfRemovalPending = 0;
+    ResetDeferredWork();
     DeleteInUseFiles = 1;
     PlatformKind = PlatformNT;
     ClearPendingRenames();
+}
+
+UninstallRequest SilentAutomaticRequest()
+{
+    UninstallRequest request = {ModeAutomatic, 0, 1};
+    return request;
 }
 
 void ResetRun()
 {
     PoolFreeAll();
     ResetRunState();
+    ResetDeferredWork();
+    Reporter = WindowsReporterFor(0);
     ResetLogValues();
     CreateItemLists();
     ResetLineBuffer();
@@ -300,8 +310,7 @@ void ResetRun()
 void StartSilentAutomaticRun()
 {
     ResetRun();
-    SilentMode = 1;
-    UninstallMode = ModeAutomatic;
+    Reporter = WindowsReporterFor(1);
     PlatformKind = PlatformNT;
     GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
 }

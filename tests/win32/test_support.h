@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include "engine/uninstall.h"
+
 #include <functional>
 #include <string>
 #include <thread>
@@ -58,6 +60,8 @@ void ClearPendingRenames();
 // The flags the file operations read and set, as a run on the NT family
 // that may leave files in use to the restart starts them; no pending renames.
 void ResetFileFlags();
+// What the driver is asked in a silent automatic uninstall.
+UninstallRequest SilentAutomaticRequest();
 // Short (8.3) form of an existing path.
 std::string ShortPath(const std::string& path);
 

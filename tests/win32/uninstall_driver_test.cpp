@@ -8,6 +8,7 @@
 
 #include "app/run_state.h"
 #include "engine/registry.h"
+#include "engine/reporter.h"
 #include "engine/uninstall.h"
 #include "log/items.h"
 #include "log/line_reader.h"
@@ -96,7 +97,7 @@ TEST_F(UninstallDriver, RepairKeyGoesWhetherTheLogIsNamedLongOrShort)
         ASSERT_NE(useShort != 0, given == log) << "the file system gives no short names";
 
         ReadLog(log, "Made Dir: " + app + "\r\nFile Copy: " + app + "\\A.TXT\r\n");
-        RunUninstall(given.c_str());
+        RunUninstall(given.c_str(), SilentAutomaticRequest());
 
         EXPECT_FALSE(PathExists(app)) << "the emptied folder goes first";
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key))
@@ -130,8 +131,9 @@ TEST_F(UninstallDriver, RollbackWithoutItsBackupKeepsTheInstalledFile)
     ReadLog(log, "File Copy: " + app + "\\KEPT.DLL\r\n" + second);
     ASSERT_EQ(2, LatestInstallation);
     ASSERT_EQ(1, SystemFileList.Count);
-    RollbackMode = 1;
-    RunUninstall(log.c_str());
+    UninstallRequest rollback = SilentAutomaticRequest();
+    rollback.rollback = 1;
+    RunUninstall(log.c_str(), rollback);
 
     EXPECT_EQ("installed", ReadFileText(app + "\\KEPT.DLL"));
     EXPECT_EQ("installed", ReadFileText(systemFile));
@@ -150,13 +152,17 @@ TEST_F(UninstallDriver, CancelStopsTheDatabaseEnginePhase)
     SetText(HKEY_LOCAL_MACHINE, engine, "UseCount", "2");
     SubsystemName = (char*)PoolAlloc(8);
     lstrcpyA(SubsystemName, "BDE");
-    Cancelled = 1;
-    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG");
+    // The engine learns of a Cancel from its reporter.
+    const EngineReporter* windows = Reporter;
+    EngineReporter cancelling = *windows;
+    cancelling.cancelled = [] { return true; };
+    Reporter = &cancelling;
+    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG", SilentAutomaticRequest());
     EXPECT_EQ("2", GetText(HKEY_LOCAL_MACHINE, engine, "UseCount"));
 
     // Without the cancel the phase runs and lowers the count.
-    Cancelled = 0;
-    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG");
+    Reporter = windows;
+    RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG", SilentAutomaticRequest());
     EXPECT_EQ("1", GetText(HKEY_LOCAL_MACHINE, engine, "UseCount"));
     DeleteRegistryTree("Software\\Borland", 2);
 }

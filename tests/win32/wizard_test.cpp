@@ -223,7 +223,7 @@ TEST_F(Wizard, WorkingViewDrawsTheBarAndItsFrame)
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_NEXT)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_BACK)));
     ProgressTotal = 4;
-    BeginWorkView(IDS_WORKING_UNINSTALL);
+    BeginWorkView(IDS_WORKING_UNINSTALL, 1);
     EXPECT_EQ(1, WorkStarted);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, IDC_STATUS_TEXT)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_PAGE_TEXT)));
