@@ -90,7 +90,6 @@ int32_t RunRepair(int32_t silent)
 {
     // Not a catalogue message: the heading of every repair progress text.
     char heading[HeadingSize];
-    RepairRunning = 1;
     CopyText(heading, "Checking:\r\n", sizeof heading);
     CreateRestoreLists(LatestInstallation);
     if (!WorkStarted)

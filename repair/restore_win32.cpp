@@ -12,7 +12,6 @@
 #include "log/reader.h"
 #include "repair/crc32.h"
 #include "repair/repair_data.h"
-#include "ui/progress.h"
 #include "ui/questions.h"
 #include "ui/resources/resource.h"
 #include "ui/windows_win32.h"
@@ -81,8 +80,9 @@ static int32_t AskReplaceNewer(const char* path, const char* repairData, WORD da
     CurrentStampText(current, sizeof current, date, time);
     GetMessageText(AppInstance, IDS_NEWER_FILE_QUESTION, message, sizeof message);
     const char* texts[3] = {path, recorded, current};
-    FormatWithTexts(ProgressText, sizeof ProgressText, message, texts, 3);
-    return AskSharedQuestion();
+    char question[1024];
+    FormatWithTexts(question, sizeof question, message, texts, 3);
+    return AskSharedQuestion(question, IDS_NEWER_FILE_CAPTION);
 }
 
 int32_t CheckFile(const char* path, const char* repairData, uint16_t installation, int32_t silent)
@@ -234,9 +234,7 @@ int32_t RunRestores(int32_t silent)
                 break;
             }
             PromptAttributesText(shown, sizeof shown, attributes);
-            PromptPath = installer;
-            PromptAttributes = shown;
-            cancelled = AskInstallerPath() == 2;
+            cancelled = AskInstallerPath(installer, shown) == 2;
         }
         if (cancelled) {
             DeleteListsFrom(n);

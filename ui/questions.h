@@ -7,20 +7,14 @@
 // "No to all" answers every later question of the run.
 extern int32_t YesToAllShared;
 extern int32_t NoToAllShared;
-// Set by the repair driver; gives the question its repair title.
-extern int32_t RepairRunning;
-// In: the path shown in the prompt's edit field; out: the confirmed text
-// (a buffer of at least 256 bytes).
-extern char* PromptPath;
-// The installer's expected date, time and size, shown in the prompt.
-extern const char* PromptAttributes;
 
 enum { QuestionYes = 1005, QuestionNo = 1006, QuestionYesToAll = 1007, QuestionNoToAll = 1 };
 
-// Asks the question prepared in ProgressText, or answers it from the run's
-// remembered answers. A silent run never calls it: its callers answer No.
-// 1 for Yes (remove or replace), 0 for No.
-int32_t AskSharedQuestion();
+// Asks the four-answer question text under the title of catalogue message
+// captionMessage, or answers it from the run's remembered answers. A silent
+// run never calls it: its callers answer No. 1 for Yes (remove or replace),
+// 0 for No.
+int32_t AskSharedQuestion(const char* text, int32_t captionMessage);
 
 // The shared-file question for path (messages 38 and 39), asked as above.
 int32_t AskSharedFile(const char* path);
@@ -28,6 +22,8 @@ int32_t AskSharedFile(const char* path);
 // the message box's Abort, Retry or Ignore answer.
 int32_t AskServerRunning();
 
-// Shows the installer prompt; 1 after OK (PromptPath updated), 2 after Cancel.
+// Shows the installer prompt: path (a buffer of at least 256 bytes) in its
+// edit field, attributes (the installer's expected date, time and size) in
+// its question. 1 after OK (path holds the confirmed text), 2 after Cancel.
 // A silent run never calls it: its callers take it as a Cancel.
-int32_t AskInstallerPath();
+int32_t AskInstallerPath(char* path, const char* attributes);

@@ -11,11 +11,19 @@
 
 int32_t YesToAllShared;
 int32_t NoToAllShared;
-int32_t RepairRunning;
-char* PromptPath;
-const char* PromptAttributes;
 
 enum { AnimationPeriodMs = 150, MessageBufferSize = 256 };
+
+// What each question dialog is given; its procedure receives it with
+// WM_INITDIALOG and the prompt keeps it in its window's data.
+struct SharedQuestion {
+    const char* text;
+    int32_t captionMessage;
+};
+struct InstallerPrompt {
+    char* path; // in: shown; out: confirmed (256 bytes)
+    const char* attributes;
+};
 
 static void SetItemMessage(HWND dialog, int id, int32_t number)
 {
@@ -31,19 +39,21 @@ static void SetTitleMessage(HWND dialog, int32_t number)
     SetWindowTextA(dialog, text);
 }
 
-INT_PTR CALLBACK SharedDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK SharedDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
+        const SharedQuestion* question = (const SharedQuestion*)lParam;
         ScaleDialog(dialog);
-        SetDlgItemTextA(dialog, IDC_SHARED_TEXT, ProgressText);
-        SetTitleMessage(dialog, RepairRunning ? IDS_NEWER_FILE_CAPTION : IDS_SHARED_CAPTION);
+        SetDlgItemTextA(dialog, IDC_SHARED_TEXT, question ? question->text : "");
+        SetTitleMessage(dialog, question ? question->captionMessage : IDS_SHARED_CAPTION);
         SetItemMessage(dialog, IDC_SHARED_YES, IDS_BUTTON_YES);
         SetItemMessage(dialog, IDC_SHARED_NO, IDS_BUTTON_NO);
         SetItemMessage(dialog, IDC_SHARED_YES_TO_ALL, IDS_BUTTON_YES_TO_ALL);
         SetItemMessage(dialog, IDC_SHARED_NO_TO_ALL, IDS_BUTTON_NO_TO_ALL);
         CentreDialog(dialog);
         return 1;
+    }
     case WM_COMMAND:
         // The id of the button is the answer; Enter gives the default
         // button's id (No to all), Escape and the close box IDCANCEL.
@@ -67,10 +77,13 @@ static void CutAtCharacter(char* text, int32_t limit)
     *p = 0;
 }
 
-INT_PTR CALLBACK PromptDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK PromptDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    InstallerPrompt* prompt = (InstallerPrompt*)GetWindowLongPtrA(dialog, DWLP_USER);
     switch (message) {
     case WM_INITDIALOG: {
+        prompt = (InstallerPrompt*)lParam;
+        SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)prompt);
         char templ[MessageBufferSize];
         char attributes[MessageBufferSize];
         char text[MessageBufferSize];
@@ -82,20 +95,21 @@ INT_PTR CALLBACK PromptDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         int32_t room = (int32_t)sizeof(text) - 1 - (lstrlenA(templ) - 2);
         if (room < 0)
             room = 0;
-        lstrcpynA(attributes, PromptAttributes ? PromptAttributes : "", sizeof(attributes));
+        lstrcpynA(attributes, prompt && prompt->attributes ? prompt->attributes : "",
+                  sizeof(attributes));
         CutAtCharacter(attributes, room);
         FormatWithText(text, sizeof(text), templ, attributes);
         SetDlgItemTextA(dialog, IDC_PROMPT_TEXT, text);
         SetItemMessage(dialog, IDOK, IDS_BUTTON_OK);
         SetItemMessage(dialog, IDCANCEL, IDS_BUTTON_CANCEL);
-        SetDlgItemTextA(dialog, IDC_PROMPT_PATH, PromptPath ? PromptPath : "");
+        SetDlgItemTextA(dialog, IDC_PROMPT_PATH, prompt && prompt->path ? prompt->path : "");
         CentreDialog(dialog);
         return 1;
     }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            if (PromptPath)
-                GetDlgItemTextA(dialog, IDC_PROMPT_PATH, PromptPath, 256);
+            if (prompt && prompt->path)
+                GetDlgItemTextA(dialog, IDC_PROMPT_PATH, prompt->path, 256);
             EndDialog(dialog, 1);
         } else if (LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, 2);
@@ -119,15 +133,16 @@ static void ResumeAnimation()
         SetTimer(WizardWindow, AnimationTimerId, AnimationPeriodMs, nullptr);
 }
 
-int32_t AskSharedQuestion()
+int32_t AskSharedQuestion(const char* text, int32_t captionMessage)
 {
     if (NoToAllShared)
         return 0;
     if (YesToAllShared)
         return 1;
+    SharedQuestion question = {text, captionMessage};
     PauseAnimation();
-    INT_PTR answer =
-        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_SHARED), WizardWindow, SharedDlg, 0);
+    INT_PTR answer = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_SHARED), WizardWindow,
+                                     SharedDlg, (LPARAM)&question);
     ResumeAnimation();
     if (WizardWindow)
         SetFocus(WizardWindow);
@@ -146,9 +161,10 @@ int32_t AskSharedFile(const char* path)
     char end[MessageBufferSize];
     GetMessageText(AppInstance, IDS_SHARED_QUESTION, question, sizeof(question));
     GetMessageText(AppInstance, IDS_SHARED_QUESTION_END, end, sizeof(end));
-    int32_t len = FormatWithText(ProgressText, sizeof(ProgressText), question, path);
-    lstrcpynA(ProgressText + len, end, (int)sizeof(ProgressText) - len);
-    return AskSharedQuestion();
+    char text[1024];
+    int32_t len = FormatWithText(text, sizeof(text), question, path);
+    lstrcpynA(text + len, end, (int)sizeof(text) - len);
+    return AskSharedQuestion(text, IDS_SHARED_CAPTION);
 }
 
 int32_t AskServerRunning()
@@ -163,11 +179,12 @@ int32_t AskServerRunning()
     return answer;
 }
 
-int32_t AskInstallerPath()
+int32_t AskInstallerPath(char* path, const char* attributes)
 {
+    InstallerPrompt prompt = {path, attributes};
     PauseAnimation();
-    INT_PTR answer =
-        DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), WizardWindow, PromptDlg, 0);
+    INT_PTR answer = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), WizardWindow,
+                                     PromptDlg, (LPARAM)&prompt);
     ResumeAnimation();
     if (WizardWindow)
         SetFocus(WizardWindow);

@@ -19,12 +19,11 @@ class InstallerPrompt : public ::testing::Test
         ResetRunState();
         WizardWindow = nullptr;
         lstrcpyA(path, "C:\\SETUP\\SETUP.EXE");
-        PromptPath = path;
-        PromptAttributes = "03-15-2003 / 12:16:00 / 1234567";
         ASSERT_TRUE(FindResourceA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), (LPCSTR)RT_DIALOG))
             << "dialog template 107 is not linked into this build";
     }
     char path[256];
+    const char* attributes = "03-15-2003 / 12:16:00 / 1234567";
 };
 
 TEST_F(InstallerPrompt, OkReturnsTheTypedPath)
@@ -41,7 +40,7 @@ TEST_F(InstallerPrompt, OkReturnsTheTypedPath)
             SetDlgItemTextA(dialog, IDC_PROMPT_PATH, "D:\\NEW\\SETUP.EXE");
             ClickButton(dialog, IDOK);
         });
-        result = AskInstallerPath();
+        result = AskInstallerPath(path, attributes);
         char caption[256];
         GetMessageText(AppInstance, IDS_PROMPT_CAPTION, caption, sizeof(caption));
         EXPECT_EQ(std::string(caption), answerer.title());
@@ -64,7 +63,7 @@ TEST_F(InstallerPrompt, CancelAndEscapeLeaveThePathAlone)
                 else
                     ClickButton(dialog, IDCANCEL);
             });
-            result = AskInstallerPath();
+            result = AskInstallerPath(path, attributes);
         }
         EXPECT_EQ(2, result);
         EXPECT_STREQ("C:\\SETUP\\SETUP.EXE", path);
@@ -73,8 +72,8 @@ TEST_F(InstallerPrompt, CancelAndEscapeLeaveThePathAlone)
 
 TEST_F(InstallerPrompt, LongAttributesAndPathsAreCutNotOverrun)
 {
-    std::string attributes(600, 'A');
-    PromptAttributes = attributes.c_str();
+    std::string longAttributes(600, 'A');
+    attributes = longAttributes.c_str();
     std::string question;
     std::string typed(400, 'p');
     {
@@ -85,7 +84,7 @@ TEST_F(InstallerPrompt, LongAttributesAndPathsAreCutNotOverrun)
             SetDlgItemTextA(dialog, IDC_PROMPT_PATH, typed.c_str());
             ClickButton(dialog, IDOK);
         });
-        EXPECT_EQ(1, AskInstallerPath());
+        EXPECT_EQ(1, AskInstallerPath(path, attributes));
     }
     EXPECT_LE(question.size(), 255u);
     EXPECT_NE(std::string::npos, question.find("AAAA"));

@@ -37,7 +37,6 @@ class FileCheck : public ::testing::Test
         MakeCrcTable();
         WizardWindow = nullptr;
         YesToAllShared = NoToAllShared = 0;
-        RepairRunning = 1;
         LatestInstallation = 3;
         SetInstallationSource(1, text("C:\\SRC\\SETUP.EXE | 03-15-2003 | 12:16:00 | 100"));
         SetInstallationSource(2, text("c:\\src\\setup.exe | 03-15-2003 | 12:16:00 | 100"));

@@ -25,7 +25,6 @@ class SharedCounter : public ::testing::Test
         NewShell = 1;
         YesToAllShared = 0;
         NoToAllShared = 0;
-        RepairRunning = 0;
         WorkStarted = 0;
         WizardWindow = nullptr;
         folder = ScratchFolder();
@@ -222,7 +221,7 @@ static LRESULT CALLBACK CountTicks(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheRepairTitleIsUsedInARepair)
+TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheQuestionHasTheTitleItIsGiven)
 {
     ASSERT_TRUE(HaveQuestionTemplate()) << "dialog template 104 is not linked into this build";
     WNDCLASSA wc;
@@ -235,9 +234,7 @@ TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheRepairTitleIsUsedInARepair
                                  nullptr, AppInstance, nullptr);
     ASSERT_TRUE(WizardWindow);
     WorkStarted = 1;
-    RepairRunning = 1;
     SetTimer(WizardWindow, AnimationTimerId, 150, nullptr);
-    SetDword(1);
     int ticksWhileAsked = -1;
     int32_t result;
     {
@@ -247,13 +244,14 @@ TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheRepairTitleIsUsedInARepair
             ticksWhileAsked = AnimationTicks;
             ClickButton(dialog, QuestionNo);
         });
-        result = ReleaseSharedFile(path.c_str(), 1, request);
+        // The repair's question, under its own title.
+        result = AskSharedQuestion("Replace the newer file?", IDS_NEWER_FILE_CAPTION);
         EXPECT_TRUE(answerer.found());
         char caption[256];
         GetMessageText(AppInstance, IDS_NEWER_FILE_CAPTION, caption, sizeof(caption));
         EXPECT_EQ(std::string(caption), answerer.title());
     }
-    EXPECT_EQ(SharedKeep, result);
+    EXPECT_EQ(0, result);
     EXPECT_EQ(0, ticksWhileAsked) << "the animation timer ran while the question was open";
     AnimationTicks = 0;
     PumpMessages(600);
