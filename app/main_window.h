@@ -21,7 +21,8 @@ struct RunOptions;
 BOOL RegisterMainWindowClass(HINSTANCE instance);
 // Creates the start-up window (when options want one) and the MainWindow,
 // with the command line's title; false when the MainWindow cannot be made.
-BOOL CreateMainWindows(HINSTANCE instance, const RunOptions& options);
+// The start-up window's Cancel sets *startupCancelled to 1.
+BOOL CreateMainWindows(HINSTANCE instance, const RunOptions& options, int32_t* startupCancelled);
 void DestroyStartupWindow();
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Widens a dialog and its controls and gives them the common dialog font.

@@ -23,14 +23,14 @@ BOOL RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassA(&windowClass) != 0;
 }
 
-BOOL CreateMainWindows(HINSTANCE instance, const RunOptions& options)
+BOOL CreateMainWindows(HINSTANCE instance, const RunOptions& options, int32_t* startupCancelled)
 {
     AppInstance = instance;
     // Silent, clean-up and shortcut runs never show a window.
     int32_t quiet = options.silent || options.cleanupStage || options.shortcutNumber;
     if (!quiet) {
-        StartupWindow =
-            CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, ProgressDlg, 0);
+        StartupWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr,
+                                           ProgressDlg, (LPARAM)startupCancelled);
         if (StartupWindow)
             ShowWindow(StartupWindow, SW_SHOW);
     }

@@ -14,27 +14,36 @@
 #include "log/items.h"
 #include "log/reader.h"
 #include "repair/repair.h"
+#include "ui/page_rows.h"
 #include "ui/wizard.h"
 #include "ui/windows_win32.h"
 
-// The wizard's mode and page for an automatic or final-page run.
-static void ApplyPresets(const RunOptions& options)
+// What the wizard is given; an automatic or final-page run also presets its
+// mode and page.
+static WizardRun PresetWizardRun(const RunOptions& options)
 {
+    WizardRun run = {};
+    run.automatic = options.automatic;
+    run.finalPageOnly = options.finalPageOnly;
+    run.shortcutNumber = options.shortcutNumber;
+    run.repairSourceKnown = RepairSourceKnown;
+    run.rollback = options.rollback;
     if (options.automatic) {
-        UninstallMode = ModeAutomatic;
-        WizardPage = PageFinal;
+        run.mode = ModeAutomatic;
+        run.page = PageFinal;
     }
     if (options.finalPageOnly) {
-        WizardPage = PageFinal;
-        UninstallMode = options.shortcutNumber ? ModeRepair : ModeAutomatic;
+        run.page = PageFinal;
+        run.mode = options.shortcutNumber ? ModeRepair : ModeAutomatic;
     }
+    return run;
 }
 
 // Polls without blocking until the user confirms or cancels; the dialog
 // gets the first look at every message so that its keys work.
-static void WaitForWizard()
+static void WaitForWizard(const WizardRun& run)
 {
-    while (!WizardDone) {
+    while (!run.done) {
         MSG msg;
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (!WizardWindow || !IsDialogMessageA(WizardWindow, &msg)) {
@@ -43,7 +52,7 @@ static void WaitForWizard()
             }
             continue;
         }
-        if (Cancelled)
+        if (run.cancelled)
             break;
         // An empty queue: let the rest of the system run.
         WaitMessage();
@@ -53,21 +62,21 @@ static void WaitForWizard()
 // The uninstall or the repair; returns how it ended.
 // A dry run makes no restore point and tells no one of changes it did not
 // make; the repair, which rewrites files as it checks them, is not run.
-static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
+static RunOutcome DoTheWork(const RunOptions& options, const char* logPath, const WizardRun& run)
 {
     SetCurrentDirectoryA("\\");
-    bool repair = UninstallMode == ModeRepair || (options.shortcutNumber && RepairSourceKnown);
-    UninstallRequest request = {UninstallMode, RollbackMode, options.silent};
+    bool repair = run.mode == ModeRepair || (options.shortcutNumber && run.repairSourceKnown);
+    UninstallRequest request = {run.mode, run.rollback, options.silent};
     if (options.dryRun) {
         UninstallResult foreseenWork = {};
-        foreseenWork.rolledBack = RollbackMode;
+        foreseenWork.rolledBack = run.rollback;
         if (repair)
             JournalNote("repair | not run: a dry run foresees uninstalls only");
         else
             foreseenWork = RunUninstall(logPath, request);
         // A foreseen failure ends the dry run as the real run would end.
-        RunOutcome foreseen = CollectRunOutcome(Cancelled, DeferredSoFar(), foreseenWork.rolledBack,
-                                                options.restartMarker);
+        RunOutcome foreseen = CollectRunOutcome(run.cancelled, DeferredSoFar(),
+                                                foreseenWork.rolledBack, options.restartMarker);
         foreseen.operationsFailed = JournalFailedOperations();
         return foreseen;
     }
@@ -75,14 +84,14 @@ static RunOutcome DoTheWork(const RunOptions& options, const char* logPath)
     int32_t installerRefused = 0;
     // A repair reports the roll-back asked for, as an uninstall that did not run.
     UninstallResult uninstall = {};
-    uninstall.rolledBack = RollbackMode;
+    uninstall.rolledBack = run.rollback;
     if (repair)
         installerRefused = RunRepair(options.silent);
     else
         uninstall = RunUninstall(logPath, request);
     PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
-    RunOutcome outcome =
-        CollectRunOutcome(Cancelled, DeferredSoFar(), uninstall.rolledBack, options.restartMarker);
+    RunOutcome outcome = CollectRunOutcome(run.cancelled, DeferredSoFar(), uninstall.rolledBack,
+                                           options.restartMarker);
     // A silent repair cannot ask for an installer it does not find: the
     // damaged files stay, which no user chose.
     if (installerRefused && options.silent)
@@ -122,18 +131,23 @@ static void AskRestart(const RunOptions& options, RunOutcome* outcome)
 
 int RunSequence(const RunOptions& options, const RunFiles& files)
 {
-    ApplyPresets(options);
+    // The wizard keeps its address in its window: the run outlives it.
+    WizardRun run = PresetWizardRun(options);
     if (!options.silent) {
         DestroyStartupWindow();
         EnableWindow(MainWindow, FALSE);
-        CreateWizardWindow(MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr);
-        if (!options.automatic && !Cancelled)
-            WaitForWizard();
+        CreateWizardWindow(MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr, &run);
+        if (!options.automatic && !files.startupCancelled)
+            WaitForWizard(run);
     }
-    // Cancelled in the wizard: no work, and the outcome says so.
+    // For the lead: the wizard's roll-back answer, which nothing reads now.
+    RollbackMode = run.rollback;
+    // Cancelled in the start-up window or the wizard: no work, and the
+    // outcome says so.
     RunOutcome outcome =
-        Cancelled ? CollectRunOutcome(1, DeferredSoFar(), RollbackMode, options.restartMarker)
-                  : DoTheWork(options, files.logPath);
+        run.cancelled || files.startupCancelled
+            ? CollectRunOutcome(1, DeferredSoFar(), run.rollback, options.restartMarker)
+            : DoTheWork(options, files.logPath, run);
     if (options.dryRun && !options.silent && !outcome.cancelled)
         ShowDryRunSummary();
     AskRestart(options, &outcome);
@@ -149,8 +163,8 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
 // No log, or one the reader refused (it has said why): nothing was done.
 static int CloseUnreadRun(const RunOptions& options, const RunFiles& files)
 {
-    RunOutcome outcome =
-        CollectRunOutcome(Cancelled, DeferredSoFar(), RollbackMode, options.restartMarker);
+    RunOutcome outcome = CollectRunOutcome(files.startupCancelled, DeferredSoFar(),
+                                           options.rollback, options.restartMarker);
     outcome.logUnusable = 1;
     outcome.stoppedByUser = files.logChoiceCancelled;
     return CloseRun(options, files, outcome);

@@ -1,27 +1,20 @@
-// Process-wide run state: the flags and values the wizard, the engine and
-// the reader still read. The command-line flags among them are copied from
-// the run's options in one place (PublishRunOptions); app/ itself passes
-// the options and the outcome by hand.
+// Process-wide run state: the platform, the paths and the flags the reader
+// still reads. The command-line flags among them are copied from the run's
+// options in one place (PublishRunOptions); app/ itself passes the options
+// and the outcome by hand, and the wizard keeps its run in its window.
 #pragma once
 #include <cstdint>
 
 #include "engine/uninstall.h"
 
 enum { PlatformNT = 1, Platform95 = 2 };
-enum { PageFinal = 11 };
 
-extern int32_t AutoMode;
+// The roll-back asked for on the command line, then the wizard's answer
+// (copied from its run by the run sequence); no part of the run reads it.
 extern int32_t RollbackMode;
-extern int32_t FinalPageOnly;
-extern int32_t ShortcutNumber;
-extern int32_t Cancelled;
-extern int32_t WizardDone;
-extern int32_t UninstallMode;
-extern uint8_t WizardPage;
 extern int32_t PlatformKind;
 extern int32_t NewShell;
 extern int32_t NoBackground;
-extern int32_t RepairSourceKnown;
 
 // Paths (ANSI, NUL-terminated).
 extern char ModulePath[256];
@@ -30,8 +23,7 @@ extern char ProgramFilesDir[260];
 extern char ApplicationFolder[260];
 
 struct RunOptions;
-// Sets the process-wide copies of the command-line flags (AutoMode,
-// RollbackMode, FinalPageOnly, ShortcutNumber) from
+// Sets the process-wide copies of the command-line flags (RollbackMode) from
 // options, which must outlive the run.
 void PublishRunOptions(const RunOptions& options);
 

@@ -23,12 +23,14 @@ struct RunOptions;
 struct RunOutcome;
 
 // The files start-up settles for the run: the temporary copy that removes
-// the program file at the end, and the log the run reads.
+// the program file at the end, the log the run reads, and the user's stops
+// on the way there.
 struct RunFiles {
     int32_t tempCopyMade;
     char tempCopyPath[256];
     char logPath[LogPathSize];
     int32_t logChoiceCancelled; // no log was given and the user closed the open dialog
+    int32_t startupCancelled;   // Cancel pressed in the start-up window while it was up
 };
 
 // The start-up steps, in the order WinMain calls them.

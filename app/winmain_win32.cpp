@@ -49,7 +49,7 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
     // Without its windows the run cannot go on.
     if (!previous && !RegisterMainWindowClass(instance))
         return ExitCodeOf(notRun);
-    if (!CreateMainWindows(instance, options))
+    if (!CreateMainWindows(instance, options, &files.startupCancelled))
         return ExitCodeOf(notRun);
     MakeCrcTable();
     ReadStartupTexts(instance);
@@ -59,9 +59,9 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
     files.logChoiceCancelled = FindLogPath(options, files.logPath);
     ReadRunTexts(instance);
     if (HoldForTest())
-        return CloseRun(
-            options, files,
-            CollectRunOutcome(Cancelled, DeferredSoFar(), RollbackMode, options.restartMarker));
+        return CloseRun(options, files,
+                        CollectRunOutcome(files.startupCancelled, DeferredSoFar(), options.rollback,
+                                          options.restartMarker));
     return ReadLogAndRun(options, files);
 }
 

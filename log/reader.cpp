@@ -26,6 +26,7 @@ char SerialNumber[HeaderValueSize];
 char* PerUserId;
 int32_t DeleteInUseFiles;
 int32_t BackupsPresent;
+int32_t RepairSourceKnown;
 char* SubsystemName;
 int32_t SubsystemSelected;
 int32_t SystemRestoreEnabled;
@@ -48,6 +49,7 @@ void ResetLogValues()
     PerUserId = nullptr;
     DeleteInUseFiles = 0;
     BackupsPresent = 0;
+    RepairSourceKnown = 0;
     SubsystemName = nullptr;
     SubsystemSelected = 0;
     SystemRestoreEnabled = 0;

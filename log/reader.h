@@ -21,6 +21,8 @@ extern char SerialNumber[HeaderValueSize];
 extern char* PerUserId;
 extern int32_t DeleteInUseFiles;
 extern int32_t BackupsPresent;
+// A source line names an installer that can re-extract files: Repair is offered.
+extern int32_t RepairSourceKnown;
 extern char* SubsystemName;
 extern int32_t SubsystemSelected;
 // The log asks for a restore point around the uninstall.

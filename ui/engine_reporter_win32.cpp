@@ -2,11 +2,12 @@
 // questions to the question dialogs.
 #include "engine/reporter.h"
 
-#include "app/run_state.h"
 #include "log/path_helpers.h"
 #include "ui/progress.h"
 #include "ui/questions.h"
 #include "ui/resources/resource.h"
+#include "ui/windows_win32.h"
+#include "ui/wizard.h"
 
 static bool Working()
 {
@@ -58,9 +59,13 @@ static void FitPath(char* text)
     FitPathToControl(IDC_PROGRESS_TEXT, text);
 }
 
+// The wizard's Cancel, kept in the wizard's run. A silent run has no wizard
+// and nothing to cancel with; a Cancel in the start-up window ends the run
+// before any work starts.
 static bool CancelPressed()
 {
-    return Cancelled != 0;
+    WizardRun* run = WizardRunOf(WizardWindow);
+    return run && run->cancelled;
 }
 
 static const EngineReporter WindowsReporter = {

@@ -5,7 +5,8 @@
 #pragma once
 #include <cstdint>
 
-enum { FirstSelectionPage = 1, LastSelectionPage = 10, PageRollback = 12, RowTextSize = 1024 };
+enum { FirstSelectionPage = 1, LastSelectionPage = 10, PageFinal = 11, PageRollback = 12 };
+enum { RowTextSize = 1024 };
 
 // Number of rows of page (0 for pages that are not selection pages).
 int32_t PageRowCount(int32_t page);

@@ -4,7 +4,6 @@
 
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
 #include "ui/page_rows.h"
 #include "ui/progress.h"
 #include "ui/resources/resource.h"
@@ -59,10 +58,9 @@ static void EndMeasure(RowMeasure* m)
     ReleaseDC(m->list, m->dc);
 }
 
-void SetupSelectionPage()
+void SetupSelectionPage(int32_t page)
 {
     HWND window = WizardWindow;
-    int32_t page = WizardPage;
     ShowControl(IDC_MODE_REPAIR, 0);
     ShowControl(IDC_ITEM_LIST, 1);
     ShowControl(IDC_SELECT_ALL, 1);
@@ -108,9 +106,8 @@ void SetupSelectionPage()
     InvalidateRect(list, nullptr, FALSE);
 }
 
-void SaveSelectionPage(HWND window)
+void SaveSelectionPage(HWND window, int32_t page)
 {
-    int32_t page = WizardPage;
     HWND list = GetDlgItem(window, IDC_ITEM_LIST);
     if (!list)
         return;

@@ -1,7 +1,6 @@
 #include "app/layout_math.h"
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
 #include "app/startup.h"
 #include "log/path_helpers.h"
 #include "ui/log_progress.h"
@@ -56,10 +55,12 @@ static void PaintStartupBar(HWND dialog)
     EndPaint(dialog, &paint);
 }
 
-INT_PTR CALLBACK ProgressDlg(HWND dialog, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK ProgressDlg(HWND dialog, UINT message, WPARAM, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        // Where its Cancel is recorded: a value of the run that made it.
+        SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)lParam);
         InitStartupWindow(dialog);
         break;
     case WM_PAINT:
@@ -67,7 +68,8 @@ INT_PTR CALLBACK ProgressDlg(HWND dialog, UINT message, WPARAM, LPARAM)
         break;
     case WM_COMMAND:
         // No question here: the log is only being read, nothing is changed yet.
-        Cancelled = 1;
+        if (int32_t* cancelled = (int32_t*)GetWindowLongPtrA(dialog, DWLP_USER))
+            *cancelled = 1;
         break;
     }
     return 0;

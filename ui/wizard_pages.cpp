@@ -1,43 +1,37 @@
 #include "ui/wizard_pages.h"
 
-#include "app/run_state.h"
+#include "engine/uninstall.h"
 #include "log/reader.h"
 #include "ui/page_rows.h"
 
-static void StepThroughSelectionPages(int32_t forward)
+static uint8_t StepThroughSelectionPages(uint8_t page, int32_t forward)
 {
     for (;;) {
         // 8-bit page arithmetic: Back from page 0 wraps to 255, which is
         // past page 10 and so becomes the final page.
-        WizardPage = (uint8_t)(forward ? WizardPage + 1 : WizardPage - 1);
-        if (WizardPage == 0)
-            return;
-        if (WizardPage <= LastSelectionPage) {
-            if (PageRowCount(WizardPage) > 0)
-                return;
+        page = (uint8_t)(forward ? page + 1 : page - 1);
+        if (page == 0)
+            return page;
+        if (page <= LastSelectionPage) {
+            if (PageRowCount(page) > 0)
+                return page;
             continue;
         }
-        WizardPage = PageFinal;
-        return;
+        return PageFinal;
     }
 }
 
-void NextPage(int32_t forward)
+uint8_t NextPage(uint8_t page, int32_t mode, int32_t forward)
 {
-    if (UninstallMode != ModeAutomatic && UninstallMode != ModeRepair) {
-        StepThroughSelectionPages(forward);
-        return;
-    }
-    int32_t rollback = BackupsPresent && UninstallMode == ModeAutomatic;
+    if (mode != ModeAutomatic && mode != ModeRepair)
+        return StepThroughSelectionPages(page, forward);
+    int32_t rollback = BackupsPresent && mode == ModeAutomatic;
     if (forward) {
-        if (WizardPage == PageFinal || WizardPage == PageRollback)
-            WizardPage = PageFinal;
-        else
-            WizardPage = (uint8_t)(rollback ? (int)PageRollback : (int)PageFinal);
-        return;
+        if (page == PageFinal || page == PageRollback)
+            return PageFinal;
+        return (uint8_t)(rollback ? (int)PageRollback : (int)PageFinal);
     }
-    if (WizardPage == 0 || WizardPage == PageRollback)
-        WizardPage = 0;
-    else
-        WizardPage = (uint8_t)(rollback ? (int)PageRollback : 0);
+    if (page == 0 || page == PageRollback)
+        return 0;
+    return (uint8_t)(rollback ? (int)PageRollback : 0);
 }

@@ -8,8 +8,8 @@
 void ShowControl(int32_t id, int32_t on);
 // Selection pages 1 to 10: fill the list from the item flags, and write the
 // rows' selection back into the flags.
-void SetupSelectionPage();
-void SaveSelectionPage(HWND window);
+void SetupSelectionPage(int32_t page);
+void SaveSelectionPage(HWND window, int32_t page);
 
 // Working view.
 extern RECT ProgressBarInner;

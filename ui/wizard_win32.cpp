@@ -6,8 +6,8 @@
 
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
 #include "app/startup.h"
+#include "engine/uninstall.h"
 #include "log/reader.h"
 #include "ui/page_rows.h"
 #include "ui/progress.h"
@@ -42,7 +42,7 @@ static void SetCheck(HWND window, int id, int32_t on)
     SendDlgItemMessageA(window, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-static void SetupModePage(HWND window)
+static void SetupModePage(HWND window, const WizardRun* run)
 {
     ShowControl(IDC_ITEM_LIST, 0);
     ShowControl(IDC_SELECT_ALL, 0);
@@ -53,14 +53,14 @@ static void SetupModePage(HWND window)
     SetMessageText(window, IDC_MODE_AUTOMATIC, IDS_BUTTON_AUTOMATIC);
     SetMessageText(window, IDC_MODE_CUSTOM, IDS_BUTTON_CUSTOM);
     // Automatic is the choice until the user makes another.
-    SetCheck(window, IDC_MODE_AUTOMATIC, UninstallMode == ModeAutomatic || UninstallMode == 0);
-    SetCheck(window, IDC_MODE_CUSTOM, UninstallMode == ModeCustom);
-    SetCheck(window, IDC_MODE_REPAIR, UninstallMode == ModeRepair);
+    SetCheck(window, IDC_MODE_AUTOMATIC, run->mode == ModeAutomatic || run->mode == 0);
+    SetCheck(window, IDC_MODE_CUSTOM, run->mode == ModeCustom);
+    SetCheck(window, IDC_MODE_REPAIR, run->mode == ModeRepair);
     SetTitledText(window, IDC_PAGE_TEXT, IDS_WELCOME_TEXT);
     SetMessageText(window, IDC_PAGE_TEXT2, IDS_MODE_TEXT);
     SetMessageText(window, IDC_HEADING, IDS_MODE_HEADING);
     EnableWindow(GetDlgItem(window, IDC_BACK), FALSE);
-    if (RepairSourceKnown) {
+    if (run->repairSourceKnown) {
         SetMessageText(window, IDC_MODE_REPAIR, IDS_BUTTON_REPAIR);
         ShowControl(IDC_MODE_REPAIR, 1);
     } else {
@@ -68,7 +68,7 @@ static void SetupModePage(HWND window)
     }
 }
 
-static void SetupRollbackPage(HWND window)
+static void SetupRollbackPage(HWND window, const WizardRun* run)
 {
     ShowControl(IDC_ITEM_LIST, 0);
     ShowControl(IDC_SELECT_ALL, 0);
@@ -79,44 +79,42 @@ static void SetupRollbackPage(HWND window)
     ShowControl(IDC_MODE_REPAIR, 0);
     SetMessageText(window, IDC_MODE_AUTOMATIC, IDS_BUTTON_YES);
     SetMessageText(window, IDC_MODE_CUSTOM, IDS_BUTTON_NO);
-    SetCheck(window, IDC_MODE_AUTOMATIC, RollbackMode && !ShortcutNumber);
-    SetCheck(window, IDC_MODE_CUSTOM, !RollbackMode && !ShortcutNumber);
-    SetCheck(window, IDC_MODE_REPAIR, ShortcutNumber != 0);
+    SetCheck(window, IDC_MODE_AUTOMATIC, run->rollback && !run->shortcutNumber);
+    SetCheck(window, IDC_MODE_CUSTOM, !run->rollback && !run->shortcutNumber);
+    SetCheck(window, IDC_MODE_REPAIR, run->shortcutNumber != 0);
     SetMessageText(window, IDC_PAGE_TEXT, IDS_ROLLBACK_TEXT);
     SetMessageText(window, IDC_PAGE_TEXT2, IDS_ROLLBACK_QUESTION);
     SetMessageText(window, IDC_HEADING, IDS_ROLLBACK_HEADING);
     EnableWindow(GetDlgItem(window, IDC_BACK), TRUE);
 }
 
-static void SetupFinalPage(HWND window)
+static void SetupFinalPage(HWND window, const WizardRun* run)
 {
     for (int id : {IDC_ITEM_LIST, IDC_SELECT_ALL, IDC_SELECT_NONE, IDC_MODE_AUTOMATIC,
                    IDC_MODE_CUSTOM, IDC_MODE_REPAIR})
         ShowControl(id, 0);
     ShowControl(IDC_PAGE_TEXT2, 1);
-    bool repair = UninstallMode == ModeRepair;
+    bool repair = run->mode == ModeRepair;
     SetTitledText(window, IDC_PAGE_TEXT, repair ? IDS_READY_REPAIR_TEXT : IDS_READY_UNINSTALL_TEXT);
     SetMessageText(window, IDC_PAGE_TEXT2,
                    repair ? IDS_REPAIR_INSTRUCTIONS : IDS_UNINSTALL_INSTRUCTIONS);
     SetMessageText(window, IDC_HEADING, repair ? IDS_REPAIR_HEADING : IDS_UNINSTALL_HEADING);
-    EnableWindow(GetDlgItem(window, IDC_BACK), !FinalPageOnly);
+    EnableWindow(GetDlgItem(window, IDC_BACK), !run->finalPageOnly);
 }
 
-// Shows the controls and texts of WizardPage.
-static void SetupPage()
+// Shows the controls and texts of the run's page.
+static void SetupPage(HWND window, const WizardRun* run)
 {
-    HWND window = WizardWindow;
-    if (!window)
-        return;
-    SetMessageText(window, IDC_NEXT, WizardPage == PageFinal ? IDS_BUTTON_FINISH : IDS_BUTTON_NEXT);
-    if (WizardPage == 0)
-        SetupModePage(window);
-    else if (WizardPage == PageFinal)
-        SetupFinalPage(window);
-    else if (WizardPage == PageRollback)
-        SetupRollbackPage(window);
+    uint8_t page = run->page;
+    SetMessageText(window, IDC_NEXT, page == PageFinal ? IDS_BUTTON_FINISH : IDS_BUTTON_NEXT);
+    if (page == 0)
+        SetupModePage(window, run);
+    else if (page == PageFinal)
+        SetupFinalPage(window, run);
+    else if (page == PageRollback)
+        SetupRollbackPage(window, run);
     else
-        SetupSelectionPage();
+        SetupSelectionPage(page);
     SetFocus(GetDlgItem(window, IDC_NEXT));
     // The heading is drawn transparently: the banner behind it must be
     // painted again before the new text goes over it.
@@ -134,23 +132,24 @@ static int32_t IsChecked(HWND window, int id)
 }
 
 // Stores what the user chose on the page being left.
-static void SaveSelections(HWND window)
+static void SaveSelections(HWND window, WizardRun* run)
 {
-    if (WizardPage == 0) {
+    uint8_t page = run->page;
+    if (page == 0) {
         if (IsChecked(window, IDC_MODE_AUTOMATIC))
-            UninstallMode = ModeAutomatic;
+            run->mode = ModeAutomatic;
         else if (IsChecked(window, IDC_MODE_REPAIR))
-            UninstallMode = ModeRepair;
+            run->mode = ModeRepair;
         else
-            UninstallMode = ModeCustom;
-    } else if (WizardPage == PageRollback) {
-        RollbackMode = IsChecked(window, IDC_MODE_AUTOMATIC) ? 1 : 0;
-    } else if (WizardPage >= FirstSelectionPage && WizardPage <= LastSelectionPage) {
-        SaveSelectionPage(window);
+            run->mode = ModeCustom;
+    } else if (page == PageRollback) {
+        run->rollback = IsChecked(window, IDC_MODE_AUTOMATIC) ? 1 : 0;
+    } else if (page >= FirstSelectionPage && page <= LastSelectionPage) {
+        SaveSelectionPage(window, page);
     }
 }
 
-static void InitDialog(HWND window)
+static void InitDialog(HWND window, const WizardRun* run)
 {
     char text[256];
     ScaleDialog(window);
@@ -164,11 +163,11 @@ static void InitDialog(HWND window)
     SetWindowTextA(window, text);
     CentreDialog(window);
     WizardWindow = window;
-    if (WizardPage == PageFinal && AutoMode) {
+    if (run->page == PageFinal && run->automatic) {
         ShowWindow(GetDlgItem(window, IDC_NEXT), SW_HIDE);
         ShowWindow(GetDlgItem(window, IDC_BACK), SW_HIDE);
     }
-    SetupPage();
+    SetupPage(window, run);
     HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR);
     if (bar) {
         ShowWindow(bar, SW_HIDE);
@@ -241,38 +240,38 @@ static void Paint(HWND window)
     EndPaint(window, &paint);
 }
 
-static void AskCancel(HWND window)
+static void AskCancel(HWND window, WizardRun* run)
 {
     if (WorkStarted)
         KillTimer(window, AnimationTimerId);
     if (MessageBoxA(window, CancelQuestionText, TitleText, MB_YESNO) == IDYES) {
-        Cancelled = 1;
+        run->cancelled = 1;
         EndDialog(window, IDCANCEL);
     }
     if (WorkStarted)
         SetTimer(window, AnimationTimerId, AnimationPeriodMs, nullptr);
 }
 
-static INT_PTR Command(HWND window, WPARAM wParam)
+static INT_PTR Command(HWND window, WizardRun* run, WPARAM wParam)
 {
     // The whole wParam is compared: only a click (notification 0) counts.
     switch (wParam) {
     case IDC_NEXT:
-        if (WizardPage == PageFinal) {
-            WizardDone = 1;
+        if (run->page == PageFinal) {
+            run->done = 1;
             return 0;
         }
-        SaveSelections(window);
-        NextPage(1);
-        SetupPage();
+        SaveSelections(window, run);
+        run->page = NextPage(run->page, run->mode, 1);
+        SetupPage(window, run);
         return 0;
     case IDC_BACK:
-        SaveSelections(window);
-        NextPage(0);
-        SetupPage();
+        SaveSelections(window, run);
+        run->page = NextPage(run->page, run->mode, 0);
+        SetupPage(window, run);
         return 0;
     case IDCANCEL:
-        AskCancel(window);
+        AskCancel(window, run);
         return 1;
     case IDC_SELECT_ALL:
         SendDlgItemMessageA(window, IDC_ITEM_LIST, LB_SETSEL, TRUE, -1);
@@ -288,13 +287,17 @@ INT_PTR CALLBACK ItemDlg(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 {
     switch (message) {
     case WM_INITDIALOG:
-        InitDialog(window);
+        // The run stays with the window: every later message reads it there.
+        SetWindowLongPtrA(window, DWLP_USER, (LONG_PTR)lParam);
+        InitDialog(window, (const WizardRun*)lParam);
         return 1;
     case WM_PAINT:
         Paint(window);
         return 0;
-    case WM_COMMAND:
-        return Command(window, wParam);
+    case WM_COMMAND: {
+        WizardRun* run = WizardRunOf(window);
+        return run ? Command(window, run, wParam) : 0;
+    }
     case WM_TIMER:
         if (wParam == AnimationTimerId)
             AdvanceAnimation(window);
@@ -309,7 +312,15 @@ INT_PTR CALLBACK ItemDlg(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return 0;
 }
 
-HWND CreateWizardWindow(HWND owner)
+HWND CreateWizardWindow(HWND owner, WizardRun* run)
 {
-    return CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_WIZARD), owner, ItemDlg, 0);
+    if (!run)
+        return nullptr;
+    return CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_WIZARD), owner, ItemDlg,
+                              (LPARAM)run);
+}
+
+WizardRun* WizardRunOf(HWND wizard)
+{
+    return wizard ? (WizardRun*)GetWindowLongPtrA(wizard, DWLP_USER) : nullptr;
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_state.h"
+#include "engine/uninstall.h"
 #include "log/items.h"
 #include "log/pool.h"
 #include "log/reader.h"
@@ -41,7 +41,6 @@ class Pages : public ::testing::Test
         PoolFreeAll();
         CreateItemLists();
         ResetLogValues();
-        ResetRunState();
     }
     void TearDown() override { PoolFreeAll(); }
 };
@@ -147,72 +146,72 @@ TEST_F(Pages, HeadingAndTextMessages)
 
 TEST_F(Pages, CustomModeSkipsEmptyPagesBothWays)
 {
-    UninstallMode = ModeCustom;
+    int32_t mode = ModeCustom;
     Add<RegValueItem>(&RegValueList);
     Add<RegRestoreItem>(&RegRestoreList);
-    WizardPage = 0;
-    NextPage(1);
-    EXPECT_EQ(6, WizardPage);
-    NextPage(1);
-    EXPECT_EQ(8, WizardPage);
-    NextPage(1);
-    EXPECT_EQ(PageFinal, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(8, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(6, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(0, WizardPage);
+    uint8_t page = 0;
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(6, page);
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(8, page);
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(PageFinal, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(8, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(6, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(0, page);
     // Back from page 0 wraps past 255 to the final page.
-    NextPage(0);
-    EXPECT_EQ(PageFinal, WizardPage);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(PageFinal, page);
 }
 
 TEST_F(Pages, CustomModeWithNothingLoggedGoesStraightToTheEnd)
 {
-    UninstallMode = ModeCustom;
+    int32_t mode = ModeCustom;
     BackupsPresent = 1;
-    WizardPage = 0;
-    NextPage(1);
-    EXPECT_EQ(PageFinal, WizardPage) << "the roll-back page is never shown in the Custom mode";
-    NextPage(0);
-    EXPECT_EQ(0, WizardPage);
+    uint8_t page = 0;
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(PageFinal, page) << "the roll-back page is never shown in the Custom mode";
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(0, page);
     // The subsystem alone opens page 10.
     char name[] = "BDE";
     SubsystemName = name;
-    NextPage(1);
-    EXPECT_EQ(10, WizardPage);
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(10, page);
 }
 
 TEST_F(Pages, AutomaticAndRepairModes)
 {
-    UninstallMode = ModeAutomatic;
-    WizardPage = 0;
-    NextPage(1);
-    EXPECT_EQ(PageFinal, WizardPage);
-    NextPage(1);
-    EXPECT_EQ(PageFinal, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(0, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(0, WizardPage);
+    int32_t mode = ModeAutomatic;
+    uint8_t page = 0;
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(PageFinal, page);
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(PageFinal, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(0, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(0, page);
 
     BackupsPresent = 1;
-    NextPage(1);
-    EXPECT_EQ(PageRollback, WizardPage);
-    NextPage(1);
-    EXPECT_EQ(PageFinal, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(PageRollback, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(0, WizardPage);
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(PageRollback, page);
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(PageFinal, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(PageRollback, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(0, page);
 
     // Repair never shows the roll-back page, backups or not.
-    UninstallMode = ModeRepair;
-    NextPage(1);
-    EXPECT_EQ(PageFinal, WizardPage);
-    NextPage(0);
-    EXPECT_EQ(0, WizardPage);
+    mode = ModeRepair;
+    page = NextPage(page, mode, 1);
+    EXPECT_EQ(PageFinal, page);
+    page = NextPage(page, mode, 0);
+    EXPECT_EQ(0, page);
 }
 
 TEST(WorkBar, FillAndSegments)

@@ -90,11 +90,7 @@ class EngineReporting : public ::testing::Test
         Reporter = &Recording;
     }
 
-    void TearDown() override
-    {
-        Reporter = saved;
-        Cancelled = 0;
-    }
+    void TearDown() override { Reporter = saved; }
 
     // A product folder with three files, read as the program reads its log.
     std::string MakeProduct(const char* name)

@@ -93,7 +93,7 @@ class SilentProgress : public ::testing::Test
     {
         RunOptions options = {};
         options.silent = silent;
-        ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
+        ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options, nullptr));
         OwnProcedure =
             (WNDPROC)SetWindowLongPtrA(MainWindow, GWLP_WNDPROC, (LONG_PTR)CountingProcedure);
     }

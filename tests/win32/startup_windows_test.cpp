@@ -19,6 +19,8 @@ namespace
 class StartupWindows : public ::testing::Test
 {
   protected:
+    int32_t startupCancelled = 0; // the value the start-up window's Cancel sets
+
     void SetUp() override
     {
         ResetRunState();
@@ -43,7 +45,7 @@ TEST_F(StartupWindows, StartupWindowTextsAndCancel)
 {
     NoBackground = 1;
     RunOptions options = {};
-    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
+    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options, &startupCancelled));
     ASSERT_NE(nullptr, StartupWindow);
     EXPECT_FALSE(IsWindowVisible(MainWindow));
     char before[256], after[256], caption[256];
@@ -65,9 +67,9 @@ TEST_F(StartupWindows, StartupWindowTextsAndCancel)
               (WPARAM)SendDlgItemMessageA(StartupWindow, IDCANCEL, WM_GETFONT, 0, 0));
 
     // Cancel asks nothing.
-    EXPECT_EQ(0, Cancelled);
+    EXPECT_EQ(0, startupCancelled);
     SendDlgItemMessageA(StartupWindow, IDCANCEL, BM_CLICK, 0, 0);
-    EXPECT_EQ(1, Cancelled);
+    EXPECT_EQ(1, startupCancelled);
 }
 
 TEST_F(StartupWindows, QuietRunsShowNoWindow)
@@ -75,7 +77,7 @@ TEST_F(StartupWindows, QuietRunsShowNoWindow)
     NoBackground = 0;
     RunOptions options = {};
     options.silent = options.automatic = 1;
-    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
+    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options, nullptr));
     EXPECT_EQ(nullptr, StartupWindow);
     EXPECT_FALSE(IsWindowVisible(MainWindow));
     DestroyWindow(MainWindow);
@@ -89,7 +91,7 @@ TEST_F(StartupWindows, QuietRunsShowNoWindow)
     options = {};
     CopyText(options.log.title, "My App", sizeof options.log.title);
     options.log.hasTitle = 1;
-    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options));
+    ASSERT_TRUE(CreateMainWindows(GetModuleHandleA(nullptr), options, nullptr));
     EXPECT_TRUE(IsWindowVisible(MainWindow));
     EXPECT_TRUE(IsZoomed(MainWindow));
     EXPECT_EQ("My App", Text(MainWindow));

@@ -311,8 +311,6 @@ void StartSilentAutomaticRun()
 {
     ResetRun();
     Reporter = WindowsReporterFor(1);
-    AutoMode = 1;
-    UninstallMode = ModeAutomatic;
     PlatformKind = PlatformNT;
     GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
 }

@@ -8,6 +8,7 @@
 
 #include "app/run_state.h"
 #include "engine/registry.h"
+#include "engine/reporter.h"
 #include "engine/uninstall.h"
 #include "log/items.h"
 #include "log/line_reader.h"
@@ -151,12 +152,16 @@ TEST_F(UninstallDriver, CancelStopsTheDatabaseEnginePhase)
     SetText(HKEY_LOCAL_MACHINE, engine, "UseCount", "2");
     SubsystemName = (char*)PoolAlloc(8);
     lstrcpyA(SubsystemName, "BDE");
-    Cancelled = 1;
+    // The engine learns of a Cancel from its reporter.
+    const EngineReporter* windows = Reporter;
+    EngineReporter cancelling = *windows;
+    cancelling.cancelled = [] { return true; };
+    Reporter = &cancelling;
     RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG", SilentAutomaticRequest());
     EXPECT_EQ("2", GetText(HKEY_LOCAL_MACHINE, engine, "UseCount"));
 
     // Without the cancel the phase runs and lowers the count.
-    Cancelled = 0;
+    Reporter = windows;
     RunUninstall("C:\\ktrtest\\none\\INSTALL.LOG", SilentAutomaticRequest());
     EXPECT_EQ("1", GetText(HKEY_LOCAL_MACHINE, engine, "UseCount"));
     DeleteRegistryTree("Software\\Borland", 2);

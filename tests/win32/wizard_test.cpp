@@ -1,6 +1,6 @@
 // The wizard in this process: which WM_COMMAND counts, the subsystem page's
-// rows going back into their three flags, the repair final page, and the
-// working view's bar as it is drawn on the screen.
+// rows going back into their three flags, each wizard's own run, the repair
+// final page, and the working view's bar as it is drawn on the screen.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -9,9 +9,11 @@
 #include <string>
 
 #include "app/run_state.h"
+#include "engine/reporter.h"
 #include "log/items.h"
 #include "log/pool.h"
 #include "log/reader.h"
+#include "ui/page_rows.h"
 #include "ui/progress.h"
 #include "ui/questions_env.h"
 #include "ui/resources/resource.h"
@@ -44,6 +46,8 @@ void Click(HWND window, int id, int code = BN_CLICKED)
 class Wizard : public ::testing::Test
 {
   protected:
+    WizardRun run = {};
+
     void SetUp() override
     {
         if (!AppInstance)
@@ -73,7 +77,7 @@ class Wizard : public ::testing::Test
     }
     HWND Open()
     {
-        HWND window = CreateWizardWindow(nullptr);
+        HWND window = CreateWizardWindow(nullptr, &run);
         EXPECT_NE(nullptr, window);
         EXPECT_EQ(window, WizardWindow);
         return window;
@@ -92,21 +96,21 @@ class Wizard : public ::testing::Test
 TEST_F(Wizard, OnlyAClickCounts)
 {
     HWND window = Open();
-    ASSERT_EQ(0, WizardPage);
+    ASSERT_EQ(0, run.page);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_BACK)));
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(window, IDC_MODE_AUTOMATIC));
     // A notification other than a click is not a press of Next.
     Click(window, IDC_NEXT, BN_SETFOCUS);
-    EXPECT_EQ(0, WizardPage);
+    EXPECT_EQ(0, run.page);
     Click(window, IDC_NEXT);
-    EXPECT_EQ(PageFinal, WizardPage);
-    EXPECT_EQ(ModeAutomatic, UninstallMode);
+    EXPECT_EQ(PageFinal, run.page);
+    EXPECT_EQ(ModeAutomatic, run.mode);
     EXPECT_EQ(Message(IDS_BUTTON_FINISH), ControlText(window, IDC_NEXT));
-    EXPECT_EQ(0, WizardDone);
+    EXPECT_EQ(0, run.done);
     Click(window, IDC_NEXT, BN_DOUBLECLICKED);
-    EXPECT_EQ(0, WizardDone);
+    EXPECT_EQ(0, run.done);
     Click(window, IDC_NEXT);
-    EXPECT_EQ(1, WizardDone);
+    EXPECT_EQ(1, run.done);
 }
 
 TEST_F(Wizard, SubsystemPageWritesEachRowBackToItsOwnFlag)
@@ -125,8 +129,8 @@ TEST_F(Wizard, SubsystemPageWritesEachRowBackToItsOwnFlag)
     HWND window = Open();
     CheckRadioButton(window, IDC_MODE_AUTOMATIC, IDC_MODE_REPAIR, IDC_MODE_CUSTOM);
     Click(window, IDC_NEXT);
-    ASSERT_EQ(10, WizardPage) << "every other page is empty";
-    EXPECT_EQ(ModeCustom, UninstallMode);
+    ASSERT_EQ(10, run.page) << "every other page is empty";
+    EXPECT_EQ(ModeCustom, run.mode);
     HWND list = GetDlgItem(window, IDC_ITEM_LIST);
     ASSERT_EQ(4, SendMessageA(list, LB_GETCOUNT, 0, 0));
     EXPECT_EQ(4, SendMessageA(list, LB_GETSELCOUNT, 0, 0));
@@ -137,7 +141,7 @@ TEST_F(Wizard, SubsystemPageWritesEachRowBackToItsOwnFlag)
 
     SendMessageA(list, LB_SETSEL, FALSE, 0);
     Click(window, IDC_NEXT);
-    EXPECT_EQ(PageFinal, WizardPage);
+    EXPECT_EQ(PageFinal, run.page);
     EXPECT_EQ(0, SubsystemSelected);
     EXPECT_NE(0, first->Selected);
     EXPECT_NE(0, second->Selected);
@@ -145,7 +149,7 @@ TEST_F(Wizard, SubsystemPageWritesEachRowBackToItsOwnFlag)
 
     // Back rebuilds the rows from the flags; select none and Next clear them all.
     Click(window, IDC_BACK);
-    ASSERT_EQ(10, WizardPage);
+    ASSERT_EQ(10, run.page);
     EXPECT_EQ(0, SendMessageA(list, LB_GETSEL, 0, 0));
     EXPECT_GT(SendMessageA(list, LB_GETSEL, 3, 0), 0);
     Click(window, IDC_SELECT_NONE);
@@ -154,19 +158,52 @@ TEST_F(Wizard, SubsystemPageWritesEachRowBackToItsOwnFlag)
     EXPECT_EQ(4, SendMessageA(list, LB_GETSELCOUNT, 0, 0));
     Click(window, IDC_SELECT_NONE);
     Click(window, IDC_BACK);
-    EXPECT_EQ(0, WizardPage);
+    EXPECT_EQ(0, run.page);
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(window, IDC_MODE_CUSTOM)) << "the choice is kept";
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(window, IDC_MODE_AUTOMATIC));
     EXPECT_EQ(0, first->Selected + second->Selected + service->Selected + SubsystemSelected);
 }
 
+TEST_F(Wizard, EachWizardKeepsItsOwnRun)
+{
+    HWND first = Open();
+    CheckRadioButton(first, IDC_MODE_AUTOMATIC, IDC_MODE_REPAIR, IDC_MODE_CUSTOM);
+    Click(first, IDC_NEXT);
+    ASSERT_EQ(ModeCustom, run.mode);
+    ASSERT_EQ(PageFinal, run.page) << "nothing logged, no selection page";
+    DestroyWindow(first);
+    WizardWindow = nullptr;
+
+    WizardRun second = {};
+    HWND window = CreateWizardWindow(nullptr, &second);
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(&second, WizardRunOf(window));
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(window, IDC_MODE_AUTOMATIC))
+        << "the first wizard's choice is not the second one's";
+    EXPECT_EQ(Message(IDS_BUTTON_NEXT), ControlText(window, IDC_NEXT));
+    Click(window, IDC_NEXT);
+    Click(window, IDC_NEXT);
+    EXPECT_EQ(ModeAutomatic, second.mode);
+    EXPECT_EQ(1, second.done);
+    EXPECT_EQ(0, run.done) << "Finish went to the second wizard's run only";
+    EXPECT_EQ(ModeCustom, run.mode);
+
+    // The engine hears of a Cancel through the run of the wizard that is up.
+    EXPECT_FALSE(Reporter->cancelled());
+    second.cancelled = 1;
+    EXPECT_TRUE(Reporter->cancelled());
+    DestroyWindow(window);
+    WizardWindow = nullptr;
+    EXPECT_FALSE(Reporter->cancelled()) << "no wizard, nothing to cancel with";
+}
+
 TEST_F(Wizard, ShortcutRepairOpensOnTheFinalPageWithoutBack)
 {
-    FinalPageOnly = 1;
-    ShortcutNumber = 3;
-    RepairSourceKnown = 1;
-    WizardPage = PageFinal;
-    UninstallMode = ModeRepair;
+    run.finalPageOnly = 1;
+    run.shortcutNumber = 3;
+    run.repairSourceKnown = 1;
+    run.page = PageFinal;
+    run.mode = ModeRepair;
     HWND window = Open();
     EXPECT_EQ(Message(IDS_REPAIR_HEADING), ControlText(window, IDC_HEADING));
     std::string text = ControlText(window, IDC_PAGE_TEXT);
@@ -179,9 +216,9 @@ TEST_F(Wizard, ShortcutRepairOpensOnTheFinalPageWithoutBack)
 
 TEST_F(Wizard, WorkingViewDrawsTheBarAndItsFrame)
 {
-    AutoMode = 1;
-    WizardPage = PageFinal;
-    UninstallMode = ModeAutomatic;
+    run.automatic = 1;
+    run.page = PageFinal;
+    run.mode = ModeAutomatic;
     HWND window = Open();
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_NEXT)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_BACK)));
