@@ -5,12 +5,10 @@
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
 #include "ui/page_rows.h"
-#include "ui/progress.h"
 #include "ui/resources/resource.h"
 #include "ui/windows_win32.h"
 #include "ui/wizard_parts.h"
 
-static char PageHeading[256];
 
 void ShowControl(int32_t id, int32_t on)
 {
@@ -70,13 +68,15 @@ void SetupSelectionPage(int32_t page)
     ShowControl(IDC_PAGE_TEXT2, 0);
     EnableWindow(GetDlgItem(window, IDC_BACK), TRUE);
 
-    GetMessageText(AppInstance, PageHeadingMessage(page), PageHeading, sizeof(PageHeading));
-    GetMessageText(AppInstance, PageTextMessage(page), ProgressText, 256);
-    ProgressTotal = PageRowCount(page);
+    char heading[256];
+    GetMessageText(AppInstance, PageHeadingMessage(page), heading, sizeof(heading));
+    char pageText[256];
+    GetMessageText(AppInstance, PageTextMessage(page), pageText, sizeof(pageText));
+    int32_t rows = PageRowCount(page);
 
     HWND list = GetDlgItem(window, IDC_ITEM_LIST);
-    SetDlgItemTextA(window, IDC_PAGE_TEXT, ProgressText);
-    SetDlgItemTextA(window, IDC_HEADING, PageHeading);
+    SetDlgItemTextA(window, IDC_PAGE_TEXT, pageText);
+    SetDlgItemTextA(window, IDC_HEADING, heading);
     if (!list)
         return;
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
@@ -85,7 +85,7 @@ void SetupSelectionPage(int32_t page)
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     int32_t widest = 0;
     char row[RowTextSize];
-    for (int32_t i = 0; i < ProgressTotal; i++) {
+    for (int32_t i = 0; i < rows; i++) {
         int32_t length = FormatPageRow(page, i, row, sizeof(row));
         if (length < 0)
             length = 0;
@@ -111,7 +111,8 @@ void SaveSelectionPage(HWND window, int32_t page)
     HWND list = GetDlgItem(window, IDC_ITEM_LIST);
     if (!list)
         return;
-    for (int32_t i = 0; i < ProgressTotal; i++) {
+    int32_t rows = PageRowCount(page);
+    for (int32_t i = 0; i < rows; i++) {
         LRESULT state = SendMessageA(list, LB_GETSEL, (WPARAM)i, 0);
         int32_t* flag = PageRowFlag(page, i);
         // A row the list does not hold (it ran out of room) was never shown:
