@@ -1,7 +1,7 @@
 #include "app/startup.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/files.h"
 #include "log/path_helpers.h"
 

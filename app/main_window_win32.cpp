@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 #include "app/command_line.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "ui/resources/resource.h"
 #include "ui/startup_window.h"
 

@@ -1,6 +1,6 @@
 #include "app/message_catalogue.h"
 #include "app/message_text.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"
 

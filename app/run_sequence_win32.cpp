@@ -5,7 +5,6 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/run_outcome.h"
-#include "app/run_state.h"
 #include "app/startup.h"
 #include "app/status_report.h"
 #include "engine/deferred.h"
@@ -140,8 +139,6 @@ int RunSequence(const RunOptions& options, const RunFiles& files)
         if (!options.automatic && !files.startupCancelled)
             WaitForWizard(run);
     }
-    // For the lead: the wizard's roll-back answer, which nothing reads now.
-    RollbackMode = run.rollback;
     // Cancelled in the start-up window or the wizard: no work, and the
     // outcome says so.
     RunOutcome outcome =

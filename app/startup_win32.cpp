@@ -3,7 +3,7 @@
 #include "app/crc_table.h"
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/deferred.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "app/run_outcome.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/reader.h"
 #include "platform/libraries.h"
 #include "platform/procedure.h"

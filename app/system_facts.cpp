@@ -1,7 +1,5 @@
-#include "app/run_state.h"
-#include "app/command_line.h"
+#include "app/system_facts.h"
 
-int32_t RollbackMode;
 int32_t PlatformKind;
 int32_t NewShell;
 int32_t NoBackground;
@@ -9,17 +7,9 @@ int32_t NoBackground;
 char ModulePath[256];
 char SettingsIniPath[256];
 char ProgramFilesDir[260];
-char ApplicationFolder[260];
 
-void PublishRunOptions(const RunOptions& options)
+void ResetSystemFacts()
 {
-    RollbackMode = options.rollback;
-}
-
-void ResetRunState()
-{
-    RollbackMode = 0;
     PlatformKind = NewShell = NoBackground = 0;
-    ModulePath[0] = SettingsIniPath[0] = 0;
-    ProgramFilesDir[0] = ApplicationFolder[0] = 0;
+    ModulePath[0] = SettingsIniPath[0] = ProgramFilesDir[0] = 0;
 }

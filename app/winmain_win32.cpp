@@ -6,7 +6,6 @@
 #include "app/message_catalogue.h"
 #include "app/run_outcome.h"
 #include "app/run_sequence.h"
-#include "app/run_state.h"
 #include "app/shortcut_launch.h"
 #include "app/startup.h"
 #include "engine/deferred.h"
@@ -40,7 +39,6 @@ static int Run(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine)
     // Nothing damaged, or no repair wanted: the shortcut's program started.
     if (options.shortcutNumber && CheckShortcut(&options))
         return ExitDone;
-    PublishRunOptions(options);
     Reporter = WindowsReporterFor(options.silent);
     ReadColourSettings();
     ReadFontSettings();

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/pool.h"

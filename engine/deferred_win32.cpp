@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/engine_env.h"
 #include "engine/journal.h"
 #include "log/path_helpers.h"

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/run_state.h"
 #include "engine/deferred.h"
 #include "engine/engine_env.h"
 #include "engine/journal.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <cstring>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/engine_env.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <cstdio>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/counters.h"
 #include "engine/journal.h"
 #include "engine/registry.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <cstring>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 
 // The shell's event and flag values (shlobj.h, whose names clash with the

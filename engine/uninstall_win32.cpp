@@ -12,7 +12,7 @@
 
 #include "app/message_catalogue.h"
 #include "app/message_ids.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
 #include "engine/journal.h"

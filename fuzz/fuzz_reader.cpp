@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/pool.h"

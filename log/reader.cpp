@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/message_ids.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/path_helpers.h"
@@ -33,6 +33,7 @@ int32_t SystemRestoreEnabled;
 char ProfilesFolder[260];
 char CommonProfileFolder[260];
 char SystemFolder[260];
+char ApplicationFolder[260];
 
 // Installation numbers are 16-bit and 32767 marks the log's own folder; a log
 // claiming this many installations is not one the installer wrote.
@@ -54,6 +55,7 @@ void ResetLogValues()
     SubsystemSelected = 0;
     SystemRestoreEnabled = 0;
     ProfilesFolder[0] = CommonProfileFolder[0] = SystemFolder[0] = 0;
+    ApplicationFolder[0] = 0;
     LogBytesTotal = LogBytesRead = 0;
 }
 

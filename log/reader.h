@@ -30,6 +30,9 @@ extern int32_t SystemRestoreEnabled;
 extern char ProfilesFolder[260];
 extern char CommonProfileFolder[260];
 extern char SystemFolder[260];
+// The installation's folder, as ReadInstallLog puts it (short form, trailing
+// backslash).
+extern char ApplicationFolder[260];
 
 // Reads the log at logPath into the item lists (created before) and the
 // per-log values, and puts the application folder (short form, trailing

@@ -2,7 +2,7 @@
 // files, and the device and self-registration marks.
 #include <cstring>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/path_helpers.h"
 #include "log/pool.h"

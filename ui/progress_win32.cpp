@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <cstdio>
 
-#include "app/run_state.h"
 #include "ui/fit_path.h"
 #include "ui/resources/resource.h"
 #include "ui/windows_win32.h"

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/reader.h"
 #include "tests/support/reader_host_table.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
+#include "engine/uninstall.h"
 #include "engine/uninstall_plan.h"
 #include "log/items.h"
 #include "log/pool.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/path_helpers.h"
@@ -28,7 +28,7 @@ void ResetTableHost()
 void ResetForNewLog()
 {
     PoolFreeAll();
-    ResetRunState();
+    ResetSystemFacts();
     ResetLogValues();
     CreateItemLists();
     ResetLineBuffer();

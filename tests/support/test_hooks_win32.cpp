@@ -2,7 +2,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/run_outcome.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/engine_env.h"
 #include "ui/progress.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/registry.h"
 #include "engine/shared.h"
 #include "engine/uninstall.h"
@@ -109,7 +109,7 @@ class DatabaseEngine : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         WizardWindow = nullptr;
         DeleteRegistryTree(Borland, 2);
         SetValue(Windows32, "Path", REG_SZ, "C:\\BDE", 7);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/reader.h"
 #include "engine/deferred.h"
 #include "engine/engine_env.h"
@@ -74,7 +74,7 @@ class SystemIni : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         ResetDeferredWork();
         PlatformKind = PlatformNT;
         ini = WindowsFile("SYSTEM.INI");

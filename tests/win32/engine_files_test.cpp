@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
 #include "log/reader.h"

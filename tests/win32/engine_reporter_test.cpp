@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
 #include "engine/reporter.h"
 #include "engine/uninstall.h"
 #include "log/items.h"

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "app/run_state.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
 #include "engine/journal.h"

@@ -1,5 +1,5 @@
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/path_helpers.h"
 #include "platform/system_rules.h"
 

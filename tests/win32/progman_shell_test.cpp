@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
 #include "engine/progman_win32.h"
 #include "log/items.h"
 #include "log/pool.h"

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
+#include "engine/uninstall.h"
 #include "engine/progman_win32.h"
 #include "log/items.h"
 #include "log/pool.h"
@@ -53,7 +54,7 @@ class Progman : public ::testing::Test
     void SetUp() override
     {
         ResetProgramManager();
-        ResetRunState();
+        ResetSystemFacts();
         PoolFreeAll();
         CreateItemLists();
         ASSERT_TRUE(IsolateFromShell());

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "tests/win32/test_support.h"
 #include "ui/questions.h"
 #include "ui/questions_env.h"
@@ -16,7 +16,7 @@ class InstallerPrompt : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         WizardWindow = nullptr;
         lstrcpyA(path, "C:\\SETUP\\SETUP.EXE");
         ASSERT_TRUE(FindResourceA(AppInstance, MAKEINTRESOURCEA(IDD_PROMPT), (LPCSTR)RT_DIALOG))

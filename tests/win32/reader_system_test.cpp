@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/pool.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "engine/registration.h"
 #include "tests/win32/test_support.h"
 #include "ui/windows_win32.h"
@@ -35,7 +35,7 @@ class Registration : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         WizardWindow = nullptr;
         folder = ScratchFolder();
         serverFolder = folder + "\\App Folder";

@@ -8,7 +8,7 @@
 
 #include "app/crc_table.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/pool.h"
 #include "log/reader.h"
@@ -30,7 +30,7 @@ class FileCheck : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         PoolFreeAll();
         CreateItemLists();
         ResetLogValues();

@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
+#include "engine/uninstall.h"
 #include "engine/shared.h"
 #include "tests/win32/test_support.h"
 #include "ui/progress.h"
@@ -21,7 +22,7 @@ class SharedCounter : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         NewShell = 1;
         YesToAllShared = 0;
         NoToAllShared = 0;

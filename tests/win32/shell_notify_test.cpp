@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "app/startup.h"
 #include "engine/engine_env.h"
 #include "engine/files.h"

@@ -7,7 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "app/shortcut_check.h"
 #include "app/shortcut_launch.h"
 #include "engine/registry.h"
@@ -20,7 +20,7 @@ class ShortcutCheck : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         options = {};
         options.shortcutNumber = 2;
         folder = ScratchFolder();

@@ -10,7 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "app/startup.h"
 #include "engine/engine_env.h"
 #include "engine/reporter.h"
@@ -78,7 +78,7 @@ class SilentProgress : public ::testing::Test
 
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         PlatformKind = PlatformNT;
         savedWorkStarted = WorkStarted;
         WorkStarted = 0;
@@ -102,7 +102,7 @@ class SilentProgress : public ::testing::Test
     {
         CloseRunWindows();
         WorkStarted = savedWorkStarted;
-        ResetRunState();
+        ResetSystemFacts();
     }
 };
 

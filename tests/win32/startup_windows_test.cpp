@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "app/startup.h"
 #include "log/path_helpers.h"
 #include "platform/system_rules.h"
@@ -23,7 +23,7 @@ class StartupWindows : public ::testing::Test
 
     void SetUp() override
     {
-        ResetRunState();
+        ResetSystemFacts();
         UseSystemRules();
         SettingsIniPath[0] = 0;
         ReadFontSettings();
@@ -86,7 +86,7 @@ TEST_F(StartupWindows, QuietRunsShowNoWindow)
         DispatchMessageA(&message);
     MainWindow = nullptr;
 
-    ResetRunState();
+    ResetSystemFacts();
     NoBackground = 0;
     options = {};
     CopyText(options.log.title, "My App", sizeof options.log.title);

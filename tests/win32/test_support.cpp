@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/run_state.h"
+#include "app/system_facts.h"
+#include "engine/uninstall.h"
 #include "engine/deferred.h"
 #include "engine/reporter.h"
 #include "log/items.h"
@@ -299,7 +300,7 @@ UninstallRequest SilentAutomaticRequest()
 void ResetRun()
 {
     PoolFreeAll();
-    ResetRunState();
+    ResetSystemFacts();
     ResetDeferredWork();
     Reporter = WindowsReporterFor(0);
     ResetLogValues();

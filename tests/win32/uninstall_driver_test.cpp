@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "app/run_state.h"
 #include "engine/registry.h"
 #include "engine/reporter.h"
 #include "engine/uninstall.h"

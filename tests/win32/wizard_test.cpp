@@ -8,7 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
+#include "engine/uninstall.h"
 #include "engine/reporter.h"
 #include "log/items.h"
 #include "log/pool.h"
@@ -58,7 +59,7 @@ class Wizard : public ::testing::Test
         PoolFreeAll();
         CreateItemLists();
         ResetLogValues();
-        ResetRunState();
+        ResetSystemFacts();
         WorkStarted = 0;
         ProgressDone = 0;
         lstrcpyA(ProductTitle, "Probe Product");

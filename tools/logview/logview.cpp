@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_state.h"
+#include "app/system_facts.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/pool.h"
@@ -99,7 +99,7 @@ int main(int argc, char** argv)
         return 2;
     }
     PoolFreeAll();
-    ResetRunState();
+    ResetSystemFacts();
     ResetLogValues();
     CreateItemLists();
     ResetLineBuffer();

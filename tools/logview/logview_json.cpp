@@ -1,6 +1,5 @@
 #include "logview_json.h"
 
-#include "app/run_state.h"
 #include "log/items.h"
 #include "log/reader.h"
 
