@@ -9,7 +9,6 @@
 #include "ui/windows_win32.h"
 #include "ui/wizard_parts.h"
 
-
 void ShowControl(int32_t id, int32_t on)
 {
     HWND control = WizardWindow ? GetDlgItem(WizardWindow, id) : nullptr;
