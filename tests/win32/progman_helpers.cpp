@@ -85,9 +85,13 @@ std::string NewWorkFolder(const char* stem)
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
     char folder[MAX_PATH];
-    std::snprintf(folder, sizeof(folder), "%s%s_%lu_%d\\", temp, stem, GetCurrentProcessId(),
-                  ++serial);
-    CreateDirectoryA(folder, nullptr);
+    // Wine soon gives a process id out again: a folder that an earlier test
+    // process of the same id left would mix its records into these. Only a
+    // folder made here and now is taken.
+    do {
+        std::snprintf(folder, sizeof(folder), "%s%s_%lu_%d\\", temp, stem, GetCurrentProcessId(),
+                      ++serial);
+    } while (!CreateDirectoryA(folder, nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     return folder;
 }
 
