@@ -12,7 +12,6 @@
 #include "log/reader.h"
 #include "repair/restore.h"
 #include "repair/shortcut.h"
-#include "ui/progress.h"
 #include "ui/questions.h"
 #include "ui/resources/resource.h"
 #include "ui/wizard.h"
@@ -25,12 +24,15 @@ static bool StopAsked()
     return Reporter->cancelled();
 }
 
-static void ReportFile(const char* heading, const char* path, int32_t silent)
+// Reported as the uninstall's steps are: the run's reporter paces them, or
+// not in a silent run.
+static void ReportFile(const char* heading, const char* path)
 {
-    CopyText(ProgressText, heading, sizeof ProgressText);
-    AppendText(ProgressText, path, sizeof ProgressText);
-    FitPathToControl(IDC_PROGRESS_TEXT, ProgressText);
-    ShowProgress(ProgressText, silent ? 0 : 1);
+    char text[ReportTextSize];
+    CopyText(text, heading, sizeof text);
+    AppendText(text, path, sizeof text);
+    Reporter->fitPath(text);
+    Reporter->step(text);
 }
 
 // One walk over a file list, from its last record to its first: a link is
@@ -40,7 +42,7 @@ static void RepairFiles(const char* heading, ItemList* list, int32_t missing, in
 {
     for (int32_t i = list->Count - 1; i >= 0; i--) {
         FileRecord* record = (FileRecord*)list->Items[i];
-        ReportFile(heading, record->Path, silent);
+        ReportFile(heading, record->Path);
         if (record->LinkInfo) {
             RecreateShortcut(record->Path, record->LinkInfo);
         } else {
@@ -49,7 +51,7 @@ static void RepairFiles(const char* heading, ItemList* list, int32_t missing, in
                 n = record->RepairOnlyInstallation;
             CheckFile(record->Path, record->RepairData, n, silent);
         }
-        ProgressDone++;
+        Reporter->tick();
     }
 }
 
@@ -92,13 +94,11 @@ int32_t RunRepair(int32_t silent)
     char heading[HeadingSize];
     CopyText(heading, "Checking:\r\n", sizeof heading);
     CreateRestoreLists(LatestInstallation);
-    if (!WorkStarted)
-        BeginWorkView(IDS_WORKING_REPAIR, silent ? 0 : 1);
-    ProgressDone = 0;
-    ProgressTotal = IconList.Count + ServiceList.Count + RegRestoreList.Count + RegValueList.Count +
+    if (!Reporter->working())
+        Reporter->beginWork(IDS_WORKING_REPAIR);
+    int32_t total = IconList.Count + ServiceList.Count + RegRestoreList.Count + RegValueList.Count +
                     IniEntryList.Count + IniFileList.Count + SystemFileList.Count + FileList.Count;
-    if (ProgressTotal == 0)
-        ProgressTotal = 1;
+    Reporter->startTicks(total > 0 ? total : 1);
     // The file walks only queue what is damaged; nothing is replaced until
     // every list has been walked, and a Cancel takes effect after them.
     RepairFiles(heading, &SystemFileList, 0, silent);
