@@ -132,6 +132,14 @@ void DeleteAtRestart(const char* path)
         MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+// out (MAX_PATH bytes) gets path's 8.3 form: WININIT.INI is read before long
+// names are known.
+static void ShortForm(char* out, const char* path)
+{
+    CopyText(out, path, MAX_PATH);
+    ConvertPathNames(out, ToShort);
+}
+
 OpResult DeleteFileOrDefer(const char* path)
 {
     if (JournalDryRun())
@@ -158,10 +166,8 @@ OpResult DeleteFileOrDefer(const char* path)
         DeleteAtRestart(path);
         return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
     }
-    // WININIT.INI is read before long names are known: it takes 8.3 names.
     char shortPath[MAX_PATH];
-    CopyText(shortPath, path, MAX_PATH);
-    ConvertPathNames(shortPath, ToShort);
+    ShortForm(shortPath, path);
     DeleteAtRestart(shortPath);
     return JournalRecord(FileKind(path), path, Outcome(OpDeferred));
 }
@@ -184,10 +190,8 @@ void ReplaceAtRestart(const char* target, const char* temp)
     Deferred.restartNeeded = 1;
     char temp8[MAX_PATH];
     char target8[MAX_PATH];
-    CopyText(temp8, temp, MAX_PATH);
-    CopyText(target8, target, MAX_PATH);
-    ConvertPathNames(temp8, ToShort);
-    ConvertPathNames(target8, ToShort);
+    ShortForm(temp8, temp);
+    ShortForm(target8, target);
     if (PlatformKind == Platform95) {
         AppendWininitRename(target8, temp8);
     } else {
@@ -200,13 +204,11 @@ void ExchangeAtRestart(const char* target, const char* temp)
 {
     Deferred.restartNeeded = 1;
     if (PlatformKind == Platform95) {
-        char shortTarget[MAX_PATH];
-        char shortTemp[MAX_PATH];
-        CopyText(shortTarget, target, sizeof(shortTarget));
-        CopyText(shortTemp, temp, sizeof(shortTemp));
-        ConvertPathNames(shortTarget, ToShort);
-        ConvertPathNames(shortTemp, ToShort);
-        AppendWininitRename(shortTarget, shortTemp);
+        char target8[MAX_PATH];
+        char temp8[MAX_PATH];
+        ShortForm(target8, target);
+        ShortForm(temp8, temp);
+        AppendWininitRename(target8, temp8);
     } else {
         MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     }
