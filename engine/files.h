@@ -19,11 +19,14 @@ enum OpOutcome {
     OpLowered,        // a usage counter went down and its file stays
     OpStarted,        // a program was started
     OpRemovedIfEmpty, // dry run: the folder goes if what the run removes was all it held
+    OpKeptNotOwned,   // left: the log does not show it to be the product's (error: the reason)
 };
 
 struct OpResult {
     OpOutcome outcome;
-    uint32_t error; // the system's error code for OpFailed, else 0
+    // The system's error code for OpFailed, the reason (OwnReason,
+    // engine/ownership.h) for OpKeptNotOwned, else 0.
+    uint32_t error;
 };
 
 inline OpResult Outcome(OpOutcome outcome, uint32_t error = 0)
@@ -39,8 +42,9 @@ OpResult DeleteFileAndHelpIndex(const char* path);
 // Puts backup in place of target, now (OpRestored) or at the next restart
 // (OpDeferred).
 OpResult RestoreFileOrDefer(const char* backup, const char* target);
-// A file, a wildcard entry (OpKeptProtected when refused: a protected or
-// linked folder), or a file that makes way for its backup (restore 1).
+// A file, a wildcard entry (OpKeptNotOwned when its folder is not the
+// product's, OpKeptProtected for a linked folder), or a file that makes way
+// for its backup (restore 1).
 OpResult RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore);
 // OpRemoved, OpKeptUserData (not empty), OpKeptProtected (a link), OpMissing
 // or OpFailed. The shell may be reading the folder just then (while it hears
@@ -54,16 +58,6 @@ bool IsEmptyFolder(const char* path);
 // The folder's empty folders, or (whole 1) everything below it; the result
 // is the folder's own.
 OpResult RemoveDirectoryTree(const char* path, int32_t whole);
-
-// A folder that no log entry may remove: drive and share roots, the Windows
-// folder and every system folder, every Program Files and Common Files
-// folder, and the user's own shell folders, however the path spells them.
-// forWildcardFiles: the check for deleting the files matched by a wildcard,
-// which leaves the Program Files folders to the entry as the log says it.
-bool IsProtectedDirectory(const char* dir, bool forWildcardFiles);
-// The system's and the shell's folders are read once; a test that changes
-// them drops what was read.
-void ForgetKeptFolders();
 
 // A link to another place (a symbolic link or a junction): removing it takes
 // the link and never anything behind it. A folder that is a reparse point of

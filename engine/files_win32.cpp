@@ -8,6 +8,7 @@
 #include "engine/deferred.h"
 #include "engine/engine_env.h"
 #include "engine/journal.h"
+#include "engine/ownership_system.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
 
@@ -148,9 +149,13 @@ OpResult RemoveOrRestoreFile(const char* path, const char* backup, int32_t resto
         return JournalRecord(WhatFile, path, Outcome(OpKeptProtected));
     *cut = 0;
     // Every wildcard is checked, not only "*.*": C:\WINDOWS\*.DLL would
-    // otherwise empty the Windows folder of its libraries. A linked folder
-    // is not searched: its files live elsewhere.
-    if (IsProtectedDirectory(dir, true) || IsReparsePoint(dir))
+    // otherwise empty the Windows folder of its libraries. The files go only
+    // from the product's own folders. A linked folder is not searched: its
+    // files live elsewhere.
+    int32_t reason = FolderOwnership(dir, true);
+    if (reason != OwnedByLog)
+        return JournalRecord(WhatFile, path, NotOwned(reason));
+    if (IsReparsePoint(dir))
         return JournalRecord(WhatFile, path, Outcome(OpKeptProtected));
     FindState state;
     if (FindFirstEntry(path, &state) == 0) {
@@ -242,11 +247,97 @@ OpResult RemoveEmptyDirectory(const char* path)
     return JournalRecord(WhatFolder, path, Outcome(OpRemoved));
 }
 
+// A tree whose parts resist is given up after this many failures: a damaged
+// log (or a tree held open by another program) must not keep the run going
+// over it for minutes.
+enum { TreeFailureLimit = 16 };
+
+struct TreeBudget {
+    int32_t failures;
+    uint32_t lastError;
+};
+
+static bool BudgetSpent(const TreeBudget* budget)
+{
+    return budget->failures >= TreeFailureLimit;
+}
+
+static void CountFailure(TreeBudget* budget, OpResult result)
+{
+    if (result.outcome != OpFailed)
+        return;
+    budget->failures++;
+    budget->lastError = result.error;
+}
+
+// One folder of a tree: its subfolders first, then (whole) its files that
+// match the pattern, then the folder itself when that left it empty.
+static OpResult RemoveTreeFolder(const char* path, const char* pattern, int32_t whole,
+                                 TreeBudget* budget)
+{
+    char search[MAX_PATH];
+    FindState state;
+    state.handle = INVALID_HANDLE_VALUE;
+    // A link goes when the whole tree goes; a pattern leaves it, as it leaves
+    // every folder that still holds something.
+    bool everything = whole == 1 && strcmp(pattern, "\\*.*") == 0;
+    if (JoinPath(search, path, "*.*") && FindFirstEntry(search, &state) == 0) {
+        do {
+            char sub[MAX_PATH];
+            if (!(state.attributes & FILE_ATTRIBUTE_DIRECTORY) || state.name[0] == '.')
+                continue;
+            if (state.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (everything && JoinPath(sub, path, state.name))
+                    CountFailure(budget, RemoveLinkedFolder(sub, state.data));
+                continue;
+            }
+            if (JoinPath(sub, path, state.name))
+                CountFailure(budget, RemoveTreeFolder(sub, pattern, whole, budget));
+        } while (!BudgetSpent(budget) && FindNextEntry(&state) == 0);
+        FindEnd(&state);
+    }
+
+    if (whole == 1 && !BudgetSpent(budget)) {
+        int n = snprintf(search, sizeof(search), "%s%s", path, pattern);
+        if (n > 0 && n < (int)sizeof(search) && FindFirstEntry(search, &state) == 0) {
+            do {
+                char file[MAX_PATH];
+                if (state.attributes & FILE_ATTRIBUTE_DIRECTORY)
+                    continue;
+                if (JoinPath(file, path, state.name))
+                    CountFailure(budget, ClearAndDeleteOrDefer(file));
+            } while (!BudgetSpent(budget) && FindNextEntry(&state) == 0);
+            FindEnd(&state);
+        }
+    }
+    if (BudgetSpent(budget))
+        return Outcome(OpKeptUserData);
+    return RemoveEmptyDirectory(path);
+}
+
+// Where a link itself stands (its folder's real location and its own name):
+// removing the link takes only that name, never what it leads to.
+static int32_t LinkOwnership(const char* path)
+{
+    char parent[MAX_PATH];
+    CopyText(parent, path, sizeof parent);
+    char* name = FileNamePart(parent);
+    if (name == parent)
+        return ReasonUnresolved;
+    name[-1] = 0;
+    char place[MAX_PATH];
+    if (!RealLocation(parent, place))
+        return ReasonUnresolved;
+    if (!EndsWithBackslash(place))
+        AppendText(place, "\\", sizeof place);
+    AppendText(place, name, sizeof place);
+    return FolderOwnership(place, true);
+}
+
 OpResult RemoveDirectoryTree(const char* given, int32_t whole)
 {
     char path[MAX_PATH];
     char pattern[MAX_PATH] = "\\*.*";
-    char search[MAX_PATH];
     lstrcpynA(path, given, sizeof(path));
     if (HasWildcards(path)) {
         char* cut = LastBackslash(path);
@@ -255,52 +346,26 @@ OpResult RemoveDirectoryTree(const char* given, int32_t whole)
         lstrcpynA(pattern, cut, sizeof(pattern));
         *cut = 0;
     }
-    if (IsProtectedDirectory(path, false))
-        return JournalRecord(WhatFolder, path, Outcome(OpKeptProtected));
-    FindState state;
-    state.handle = INVALID_HANDLE_VALUE;
-    // A link goes when the whole tree goes; a pattern leaves it, as it leaves
-    // every folder that still holds something.
-    bool everything = whole == 1 && strcmp(pattern, "\\*.*") == 0;
+    bool link = IsReparsePoint(path);
+    // Only the product's own folders go whole; an empty folder goes unless
+    // it is, or holds, one the system or a user keeps.
+    int32_t reason = link ? LinkOwnership(path) : FolderOwnership(path, whole == 1);
+    if (reason != OwnedByLog)
+        return JournalRecord(WhatFolder, path, NotOwned(reason));
     // A tree that is itself a link is not entered: the folder it points to
     // stays as it is.
-    if (IsReparsePoint(path)) {
+    if (link) {
+        FindState state;
         OpResult result = Outcome(OpKeptProtected);
-        if (everything && FindFirstEntry(path, &state) == 0)
+        if (whole == 1 && strcmp(pattern, "\\*.*") == 0 && FindFirstEntry(path, &state) == 0) {
             result = RemoveLinkedFolder(path, state.data);
-        FindEnd(&state);
-        return result;
-    }
-
-    if (JoinPath(search, path, "*.*") && FindFirstEntry(search, &state) == 0) {
-        do {
-            char sub[MAX_PATH];
-            if (!(state.attributes & FILE_ATTRIBUTE_DIRECTORY) || state.name[0] == '.')
-                continue;
-            if (state.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                if (everything && JoinPath(sub, path, state.name))
-                    RemoveLinkedFolder(sub, state.data);
-                continue;
-            }
-            int n = snprintf(sub, sizeof(sub), "%s\\%s%s", path, state.name, pattern);
-            if (n > 0 && n < (int)sizeof(sub))
-                RemoveDirectoryTree(sub, whole);
-        } while (FindNextEntry(&state) == 0);
-        FindEnd(&state);
-    }
-
-    if (whole == 1) {
-        int n = snprintf(search, sizeof(search), "%s%s", path, pattern);
-        if (n > 0 && n < (int)sizeof(search) && FindFirstEntry(search, &state) == 0) {
-            do {
-                char file[MAX_PATH];
-                if (state.attributes & FILE_ATTRIBUTE_DIRECTORY)
-                    continue;
-                if (JoinPath(file, path, state.name))
-                    ClearAndDeleteOrDefer(file);
-            } while (FindNextEntry(&state) == 0);
             FindEnd(&state);
         }
+        return result;
     }
-    return RemoveEmptyDirectory(path);
+    TreeBudget budget = {};
+    OpResult result = RemoveTreeFolder(path, pattern, whole, &budget);
+    if (BudgetSpent(&budget))
+        return JournalRecord(WhatFolder, path, Outcome(OpFailed, budget.lastError));
+    return result;
 }

@@ -59,6 +59,8 @@ const char* JournalOutcomeText(OpOutcome outcome, int32_t dryRun)
         return dryRun ? "would be started" : "started";
     case OpRemovedIfEmpty:
         return "would be removed if the run empties it";
+    case OpKeptNotOwned:
+        return dryRun ? "would be kept (not the product's)" : "kept (not the product's)";
     }
     return "?";
 }
@@ -132,7 +134,7 @@ int32_t FormatJournalTally(char* out, int32_t size, const int32_t* counts, int32
     if (size <= 0)
         return 0;
     long kept = (long)counts[OpKeptChosen] + counts[OpKeptShared] + counts[OpKeptProtected] +
-                counts[OpKeptUserData];
+                counts[OpKeptUserData] + counts[OpKeptNotOwned];
     long removed = (long)counts[OpRemoved] + counts[OpRemovedIfEmpty];
     int n = std::snprintf(out, (size_t)size,
                           "%s%ld removed, %ld restored, %ld kept, %ld deferred to the restart, "

@@ -48,7 +48,7 @@ int32_t FormatJournalNote(char* out, int32_t size, const JournalTime& time, cons
 // splitting a character; returns the new length.
 int32_t CutUtf8(const char* text, int32_t length, int32_t limit);
 
-enum { OutcomeKinds = OpRemovedIfEmpty + 1 };
+enum { OutcomeKinds = OpKeptNotOwned + 1 };
 
 // The run in numbers, for the journal's last line and a dry run's summary:
 // "12 removed, 2 restored, 1 kept, 1 deferred to the restart, 0 missing,

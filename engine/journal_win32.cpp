@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/ownership.h"
 #include "log/path_helpers.h"
 
 static const char ProgramVersion[] = "UNKETRA32 1.0";
@@ -155,6 +156,8 @@ OpResult JournalRecord(JournalWhat what, const char* name, OpResult result)
     AnsiToUtf8(name ? name : "", 0, converted, sizeof(converted));
     if (result.outcome == OpFailed)
         ErrorText(result.error, error, sizeof(error));
+    else if (result.outcome == OpKeptNotOwned)
+        CopyText(error, OwnReasonText((int32_t)result.error), sizeof(error));
     char line[JournalLineSize];
     WriteLine(line, FormatJournalLine(line, sizeof(line), Now(), CurrentPhase, what, result.outcome,
                                       DryRunSwitch, converted, error));

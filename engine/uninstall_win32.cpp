@@ -16,6 +16,7 @@
 #include "engine/deferred.h"
 #include "engine/files.h"
 #include "engine/journal.h"
+#include "engine/ownership_system.h"
 #include "engine/progman.h"
 #include "engine/registration.h"
 #include "engine/shared.h"
@@ -266,7 +267,7 @@ static void RemoveEmptiedShortcutFolder(const char* path)
     if (name > parent)
         name[-1] = 0;
     // The folder's other shortcuts may still be to come: it goes when it is empty.
-    if (!IsProtectedDirectory(parent, false) && IsEmptyFolder(parent))
+    if (FolderOwnership(parent, false) == OwnedByLog && IsEmptyFolder(parent))
         RemoveEmptyDirectory(parent);
 }
 
@@ -290,7 +291,7 @@ static void DeleteFiles(UninstallState* s, PlanPhase phase, ItemList* list, bool
         if (action == FileSkip || BackupMissing(f, action))
             continue;
         OpResult r = RemoveOrRestoreFile(f->Path, f->BackupPath, action == FileRestore ? 1 : 0);
-        if (r.outcome == OpKeptProtected)
+        if (r.outcome == OpKeptProtected || r.outcome == OpKeptNotOwned)
             continue;
         ReportFitted(system ? s->systemFile : s->file, f->Path);
         if (!system)
@@ -324,7 +325,10 @@ static void RemoveFolders(UninstallState* s)
         if (EndsWithBackslash(item->Path))
             item->Path[strlen(item->Path) - 1] = 0;
         ReportFitted(whole ? s->folder : s->emptyFolder, item->Path);
-        RemoveDirectoryTree(item->Path, whole);
+        if (item->KeptFolder)
+            JournalRecord(WhatFolder, item->Path, NotOwned(ReasonKeptFolder));
+        else
+            RemoveDirectoryTree(item->Path, whole);
     }
     // A folder listed before a tree inside it stayed because the tree's files
     // were still there when its turn came; now that they are gone, take the
@@ -334,8 +338,11 @@ static void RemoveFolders(UninstallState* s)
         if (i < 0)
             break;
         FolderItem* item = (FolderItem*)FolderList.Items[i];
-        if (PlanTakesEntry(&s->plan, item->Selected, item->Installation) && Exists(item->Path) &&
-            !JournalDryRun())
+        // Only where the first pass could go: a tree that is not the
+        // product's keeps its empty folders too.
+        if (PlanTakesEntry(&s->plan, item->Selected, item->Installation) && !item->KeptFolder &&
+            Exists(item->Path) && !JournalDryRun() &&
+            FolderOwnership(item->Path, PlanRemovesWholeFolder(&s->plan, item)) == OwnedByLog)
             RemoveDirectoryTree(item->Path, 0);
     }
 }
@@ -500,6 +507,7 @@ UninstallResult RunUninstall(const char* logPath, const UninstallRequest& reques
         s.request.mode, s.request.rollback,       LatestInstallation, LatestInstallationOffset,
         NewShell,       SubsystemName != nullptr, SubsystemSelected,  PerUserId != nullptr};
     MakeUninstallPlan(&s.plan, &in);
+    LearnProductFolders(logPath);
     NameRepairKey(logPath, s.repairKey, sizeof(s.repairKey));
     ReadHeadings(&s);
     Reporter->startTicks(PlanProgressTotal());

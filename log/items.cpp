@@ -20,6 +20,7 @@ ItemList RegTreeList;
 ItemList IconList;
 ItemList ExecuteList;
 ItemList ServiceList;
+ItemList MadeFolderList;
 ItemList InstallationSources;
 
 const IndexLayout FileIndexLayout = {(int32_t)offsetof(FileRecord, Path), -1, -1};
@@ -62,6 +63,7 @@ void CreateItemLists()
     CreateList(&IconList, IconListCapacity);
     CreateList(&ExecuteList, ExecuteListCapacity);
     CreateList(&ServiceList, ServiceListCapacity);
+    CreateList(&MadeFolderList, MadeFolderListCapacity);
     CreateList(&InstallationSources, InstallationSourcesCapacity);
 }
 

@@ -29,6 +29,7 @@ enum {
     IconListCapacity = 16000,
     ExecuteListCapacity = 16000,
     ServiceListCapacity = 16000,
+    MadeFolderListCapacity = 1024,
     RegLogListCapacity = 48000,
     InstallationSourcesCapacity = 1024
 };
@@ -99,6 +100,10 @@ struct FolderItem {
     int32_t Selected;
     uint16_t TreeInstallation;
     uint16_t Installation;
+    // A "Made Dir: " of a folder that is, or holds, one the system or a user
+    // keeps: the entry stands alone (nothing merges into it, the application
+    // folder is not widened to it) and the folder phase leaves it.
+    int32_t KeptFolder;
 };
 
 struct IniFileItem {
@@ -197,6 +202,10 @@ extern ItemList RegTreeList;
 extern ItemList IconList;
 extern ItemList ExecuteList;
 extern ItemList ServiceList;
+// The folders the log's "Made Dir: " lines name, as read (converted, with a
+// trailing backslash), one pool text each: what the log shows to have made,
+// whatever FolderList's merging makes of its records.
+extern ItemList MadeFolderList;
 // Text pointers indexed by installation number (Items[n], none = null);
 // Count is one past the highest installation number that has a slot.
 extern ItemList InstallationSources;

@@ -148,3 +148,103 @@ void ConvertPathNames(char* path, int32_t mode)
 {
     ConvertPathNamesBounded(path, PathBufferSize, mode);
 }
+
+// Drops the dots and spaces that end the name written since nameStart: the
+// file system drops them too. Neither is ever the second byte of a
+// double-byte character.
+static int32_t TrimName(const char* out, int32_t nameStart, int32_t at)
+{
+    while (at > nameStart && (out[at - 1] == '.' || out[at - 1] == ' '))
+        at--;
+    return at;
+}
+
+// Copies the name at *from (up to a backslash or the end) to out at *at,
+// whole characters; false when it would not fit in size bytes.
+static bool CopyName(const char** from, char* out, int32_t* at, int32_t size)
+{
+    const char* p = *from;
+    while (*p && *p != '\\') {
+        const char* next = NextChar(p);
+        if (*at + (int32_t)(next - p) >= size - 1)
+            return false;
+        while (p < next)
+            out[(*at)++] = *p++;
+    }
+    *from = p;
+    return true;
+}
+
+int32_t NormalizePathText(const char* path, char* out, int32_t size)
+{
+    if (size < 4)
+        return 0;
+    out[0] = 0;
+    char slashes[PathBufferSize * 2];
+    if (std::strlen(path) >= sizeof slashes)
+        return 0;
+    CopyText(slashes, path, (int32_t)sizeof slashes);
+    for (char* s = slashes; *s; s = NextChar(s))
+        if (*s == '/')
+            *s = '\\';
+    const char* p = slashes;
+    int32_t at = 0;
+    if (p[0] == '\\' && p[1] == '\\') {
+        // Device and raw names are nothing a log may name.
+        if (p[2] == '?' || p[2] == '.')
+            return 0;
+        // The root of a share is "\\server\share": ".." never climbs above it.
+        out[at++] = '\\';
+        out[at++] = '\\';
+        p += 2;
+        for (int32_t names = 0; names < 2; names++) {
+            while (*p == '\\')
+                p++;
+            int32_t nameStart = at;
+            if (!CopyName(&p, out, &at, size))
+                return 0;
+            at = TrimName(out, nameStart, at);
+            if (at == nameStart)
+                return 0;
+            out[at++] = '\\';
+        }
+    } else {
+        char drive = FoldAscii(p[0]);
+        if (drive < 'A' || drive > 'Z' || p[1] != ':' || p[2] != '\\')
+            return 0;
+        out[at++] = p[0];
+        out[at++] = ':';
+        out[at++] = '\\';
+        p += 3;
+    }
+    int32_t rootEnd = at;
+    // Name by name: separators collapsed, "." dropped, ".." takes the last
+    // name back, trailing dots and spaces dropped.
+    while (*p) {
+        while (*p == '\\')
+            p++;
+        if (!*p)
+            break;
+        int32_t nameStart = at;
+        if (!CopyName(&p, out, &at, size))
+            return 0;
+        if (at - nameStart == 2 && out[nameStart] == '.' && out[nameStart + 1] == '.') {
+            // Back over the separator before "..", then to the one before
+            // the name it takes back.
+            at = nameStart > rootEnd ? nameStart - 1 : rootEnd;
+            out[at] = 0;
+            char* last = LastBackslash(out + rootEnd);
+            at = last ? (int32_t)(last - out) + 1 : rootEnd;
+            continue;
+        }
+        at = TrimName(out, nameStart, at);
+        if (at == nameStart)
+            continue; // "." or a name of dots and spaces only
+        out[at++] = '\\';
+    }
+    // No trailing separator, but for a drive root ("C:\").
+    if (at > 3)
+        at--;
+    out[at] = 0;
+    return 1;
+}

@@ -45,6 +45,13 @@ char* FindCharMb(char* text, char c);
 const char* FindCharMb(const char* text, char c);
 // Non-zero when text holds '*' or '?' (whole characters).
 int32_t HasWildcards(const char* text);
+// The canonical text of an absolute path, without asking the file system:
+// backslashes only and never two in a row (a share keeps its two leading
+// ones), "." and ".." resolved (never above the root), the trailing dots and
+// spaces of every name dropped, no trailing backslash but a drive root's
+// ("C:\"). Returns 1, or 0 when path is not absolute (a drive letter, ':'
+// and '\', or a share), is a device name, or does not fit in size bytes.
+int32_t NormalizePathText(const char* path, char* out, int32_t size);
 // Bounded copy: at most size - 1 bytes and always a terminator (size > 0).
 // A null from copies as an empty text; to and from may overlap.
 void CopyText(char* to, const char* from, int32_t size);

@@ -448,6 +448,10 @@ static void PrepareFolders(ReaderState* reader, const char* logPath, char* appli
         std::snprintf(system, sizeof(system), "%s\\", reader->SystemFolderPath);
         if (!BeginsWithNoCase(windows, item->Path) && !BeginsWithNoCase(system, item->Path))
             FolderList.Count++;
+        // A log lying in a profile or in Program Files itself: its folder
+        // is not the product's to sweep.
+        if (host->KeptFolderWithin && host->KeptFolderWithin(item->Path))
+            item->KeptFolder = 1;
     }
 }
 

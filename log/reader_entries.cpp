@@ -283,6 +283,13 @@ int32_t HandleMadeDir(ReaderState* reader, char* text)
     int32_t length = (int32_t)std::strlen(folder);
     if (length <= 3 || !IsAbsolutePath(folder))
         return NextLine;
+    // "Made Dir: C:\Users" is evidence of nothing: such an entry stands alone,
+    // widens nothing, and takes nothing into it.
+    if (reader->Host->KeptFolderWithin && reader->Host->KeptFolderWithin(folder)) {
+        AppendFolder(folder, 0)->KeptFolder = 1;
+        return NextLine;
+    }
+    ItemListAppend(&MadeFolderList, PoolText(folder));
 
     // The application folder widens to an outer folder the installer made,
     // so the clean-up after the run takes the whole tree it made.
@@ -304,7 +311,7 @@ int32_t HandleMadeDir(ReaderState* reader, char* text)
     for (int32_t i = 0; i < FolderList.Count; i++) {
         FolderItem* item = (FolderItem*)FolderList.Items[i];
         int32_t stored = (int32_t)std::strlen(item->Path);
-        if (stored == 0 || HasWildcards(item->Path))
+        if (stored == 0 || HasWildcards(item->Path) || item->KeptFolder)
             continue;
         if (item->TreeInstallation != 0 && length < stored)
             continue;

@@ -46,4 +46,8 @@ struct ReaderHost {
     void (*SetMainCaption)(const char* title);
     // Repaints the start-up window's bar; bytes of the log read so far.
     void (*ReportProgress)(int32_t bytesRead);
+    // Non-zero when folder is, or holds, a folder the system or a user keeps
+    // (the Windows folder, Program Files, the profiles ...). May be null:
+    // no folder is then taken for one.
+    int32_t (*KeptFolderWithin)(const char* folder);
 };

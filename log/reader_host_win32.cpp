@@ -7,6 +7,7 @@
 
 #include "log/reader.h"
 #include "log/reader_host_win32.h"
+#include "engine/ownership_system.h"
 
 #include "app/main_window.h"
 #include "app/message_catalogue.h"
@@ -177,7 +178,7 @@ const ReaderHost Win32ReaderHost = {
     Win32PathMissing,    Win32DriveRemovable, Win32SharedDll,    Win32OemToAnsi,
     Win32ShellFolder,    Win32WindowsFolder,  Win32SystemFolder, Win32MayChangeServices,
     Win32CharNext,       Win32ConvertPath,    Win32MessageText,  Win32ShowRefusal,
-    Win32SetMainCaption, Win32ReportProgress,
+    Win32SetMainCaption, Win32ReportProgress, KeptFolderWithin,
 };
 
 int ReadInstallLog(const char* logPath, char* applicationFolder, int32_t silent, int32_t titleGiven)

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "app/system_facts.h"
+#include "engine/ownership.h"
 #include "log/items.h"
 #include "log/line_reader.h"
 #include "log/path_helpers.h"
@@ -254,8 +255,22 @@ static void TableProgress(int32_t bytesRead)
     TableHost.LastProgress = bytesRead;
 }
 
+// A folder is kept when it is, or holds, one of the table's kept folders.
+static int32_t TableKeptFolder(const char* folder)
+{
+    char normal[PathBufferSize];
+    if (!NormalizePathText(folder, normal, sizeof normal))
+        return 1;
+    for (const std::string& kept : TableHost.KeptFolders) {
+        if (PathWithin(kept.c_str(), normal))
+            return 1;
+    }
+    return 0;
+}
+
 const ReaderHost TableReaderHost = {
-    TableOpen,     TableRead,      TableSize,        TableClose,   TablePathMissing, TableRemovable,
-    TableShared,   TableOemToAnsi, TableShellFolder, TableWindows, TableSystem,      TableServices,
-    TableCharNext, TableConvert,   TableMessage,     TableRefusal, TableCaption,     TableProgress,
+    TableOpen,      TableRead,     TableSize,      TableClose,       TablePathMissing,
+    TableRemovable, TableShared,   TableOemToAnsi, TableShellFolder, TableWindows,
+    TableSystem,    TableServices, TableCharNext,  TableConvert,     TableMessage,
+    TableRefusal,   TableCaption,  TableProgress,  TableKeptFolder,
 };

@@ -35,6 +35,9 @@ struct TableHostState {
     int32_t OemMapping; // OemToAnsi maps a few code page 437 letters to 1252
     // Path pairs (long form, short form) for ConvertPath.
     std::vector<std::pair<std::string, std::string>> ShortNames;
+    // Folders the system or a user keeps (canonical): a "Made Dir: " that is
+    // or holds one stands alone.
+    std::vector<std::string> KeptFolders;
 
     // What the reader did.
     int32_t Refusals;

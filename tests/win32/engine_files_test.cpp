@@ -6,6 +6,7 @@
 #include "app/system_facts.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
+#include "engine/ownership_system.h"
 #include "log/reader.h"
 #include "tests/win32/test_support.h"
 
@@ -18,6 +19,12 @@ class EngineFiles : public ::testing::Test
         GetModuleFileNameA(nullptr, ModulePath, sizeof(ModulePath));
     }
 };
+
+// The folder is refused (is, or holds, a kept folder; or cannot be told).
+static bool Refused(const std::string& dir)
+{
+    return FolderOwnership(dir.c_str(), false) != OwnedByLog;
+}
 
 TEST_F(EngineFiles, HelpFileTakesItsIndexFilesAlong)
 {
@@ -71,10 +78,10 @@ TEST_F(EngineFiles, WildcardsInProtectedFoldersAreRefused)
     std::string marker = std::string(windows) + "\\KETRA.KTRTEST";
     ASSERT_TRUE(WriteFileText(marker, "x"));
     // Not only "*.*": any pattern in the Windows folder is refused.
-    EXPECT_EQ(OpKeptProtected,
+    EXPECT_EQ(OpKeptNotOwned,
               RemoveOrRestoreFile((std::string(windows) + "\\*.KTRTEST").c_str(), "", 0).outcome);
     EXPECT_TRUE(PathExists(marker));
-    EXPECT_EQ(OpKeptProtected, RemoveOrRestoreFile("C:\\*.KTRTEST", "", 0).outcome);
+    EXPECT_EQ(OpKeptNotOwned, RemoveOrRestoreFile("C:\\*.KTRTEST", "", 0).outcome);
     DeleteFileA(marker.c_str());
 }
 
@@ -155,13 +162,17 @@ TEST_F(EngineFiles, ProtectedFoldersAreNeverRemoved)
     char system[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof(windows));
     GetSystemDirectoryA(system, sizeof(system));
-    EXPECT_TRUE(IsProtectedDirectory("C:\\", false));
-    EXPECT_TRUE(IsProtectedDirectory("C:", false));
-    EXPECT_TRUE(IsProtectedDirectory(windows, false));
-    EXPECT_TRUE(IsProtectedDirectory(system, false));
-    EXPECT_TRUE(IsProtectedDirectory("\\\\server\\share", false));
-    EXPECT_FALSE(IsProtectedDirectory("\\\\server\\share\\app", false));
-    EXPECT_FALSE(IsProtectedDirectory((std::string(windows) + "\\KTRAPP").c_str(), false));
+    EXPECT_TRUE(Refused("C:\\"));
+    EXPECT_TRUE(Refused("C:"));
+    EXPECT_TRUE(Refused(windows));
+    EXPECT_TRUE(Refused(system));
+    EXPECT_EQ(ReasonForeignShare, FolderOwnership("\\\\server\\share", false));
+    EXPECT_EQ(ReasonForeignShare, FolderOwnership("\\\\server\\share\\app", false))
+        << "the log lies on no share";
+    EXPECT_FALSE(Refused(std::string(windows) + "\\KTRAPP")) << "its empty folders may go";
+    EXPECT_EQ(ReasonOutsideProduct,
+              FolderOwnership((std::string(windows) + "\\KTRAPP").c_str(), true))
+        << "but not everything in it: the log did not make it";
 
     // The user's own shell folders are never removed wholesale.
     HKEY key;
@@ -176,7 +187,7 @@ TEST_F(EngineFiles, ProtectedFoldersAreNeverRemoved)
     ASSERT_EQ(ERROR_SUCCESS, status);
     std::string keep = std::string(desktop) + "\\KTRKEEP.TXT";
     ASSERT_TRUE(WriteFileText(keep, "mine"));
-    EXPECT_TRUE(IsProtectedDirectory(desktop, false));
+    EXPECT_TRUE(Refused(desktop));
     RemoveDirectoryTree(desktop, 1);
     EXPECT_TRUE(PathExists(keep)) << "expected the Desktop folder to survive";
     DeleteFileA(keep.c_str());
@@ -241,7 +252,7 @@ TEST_F(EngineFiles, ProtectedFoldersAreRecognisedInEverySpelling)
         "\\\\?\\C:\\ktrtest\\app",
     };
     for (const std::string& dir : spellings)
-        EXPECT_TRUE(IsProtectedDirectory(dir.c_str(), false)) << "expected protected: " << dir;
+        EXPECT_TRUE(Refused(dir)) << "expected protected: " << dir;
 
     // Every Program Files and Common Files folder of a 64-bit system, from
     // whichever view this program reads.
@@ -249,11 +260,11 @@ TEST_F(EngineFiles, ProtectedFoldersAreRecognisedInEverySpelling)
                              "CommonFilesDir", "CommonFilesDir (x86)"}) {
         std::string value = CurrentVersionValue(name);
         if (!value.empty())
-            EXPECT_TRUE(IsProtectedDirectory(value.c_str(), false)) << name << " " << value;
+            EXPECT_TRUE(Refused(value)) << name << " " << value;
     }
-    EXPECT_FALSE(IsProtectedDirectory((programFiles + "\\KTRAPP").c_str(), false));
-    EXPECT_FALSE(IsProtectedDirectory((shortProgramFiles + "\\KTRAPP").c_str(), false));
-    EXPECT_FALSE(IsProtectedDirectory("C:\\ktrtest\\app\\..\\other", false));
+    EXPECT_FALSE(Refused(programFiles + "\\KTRAPP"));
+    EXPECT_FALSE(Refused(shortProgramFiles + "\\KTRAPP"));
+    EXPECT_FALSE(Refused("C:\\ktrtest\\app\\..\\other"));
 
     // A tree spelled so is not touched.
     std::string keep = programFiles + "\\KTRKEEP.TXT";
@@ -269,9 +280,9 @@ TEST_F(EngineFiles, ProtectedFoldersAreRecognisedInEverySpelling)
         1);
     EXPECT_TRUE(PathExists(keep));
     EXPECT_TRUE(PathExists(keepInside));
-    EXPECT_EQ(OpKeptProtected,
+    EXPECT_EQ(OpKeptNotOwned,
               RemoveOrRestoreFile((win + "\\system32\\..\\*.*").c_str(), "", 0).outcome);
-    EXPECT_EQ(OpKeptProtected,
+    EXPECT_EQ(OpKeptNotOwned,
               RemoveOrRestoreFile((std::string(system) + "\\.\\*.DLL").c_str(), "", 0).outcome);
     EXPECT_TRUE(PathExists(std::string(system) + "\\kernel32.dll"));
     DeleteFileA(keep.c_str());

@@ -8,6 +8,7 @@
 #include "app/system_facts.h"
 #include "engine/uninstall.h"
 #include "engine/deferred.h"
+#include "engine/ownership_system.h"
 #include "engine/reporter.h"
 #include "log/items.h"
 #include "log/line_reader.h"
@@ -289,6 +290,10 @@ void ResetFileFlags()
     DeleteInUseFiles = 1;
     PlatformKind = PlatformNT;
     ClearPendingRenames();
+    // The scratch folders C:\ktrtest\<name> lie in the folder of a log the
+    // tests stand for: the product's, as far as the file operations know.
+    CreateDirectoryA("C:\\ktrtest", nullptr);
+    LearnProductFolders("C:\\ktrtest\\INSTALL.LOG");
 }
 
 UninstallRequest SilentAutomaticRequest()
