@@ -192,10 +192,31 @@ static void ReadFolderValue(HKEY key, const char* name, char* value)
         CopyText(value, raw, MAX_PATH);
 }
 
+// A Program Files folder, its Common Files folder, and, for the 32-bit
+// programs' "... (x86)" folder, the 64-bit programs' folder beside it.
+static void KeepProgramFolder(const char* folder)
+{
+    if (!folder[0])
+        return;
+    KeepFolder(folder);
+    KeepJoined(folder, "Common Files");
+    const char x86[] = " (x86)";
+    size_t n = strlen(folder);
+    size_t tail = sizeof x86 - 1;
+    if (n > tail + 3 && lstrcmpiA(folder + n - tail, x86) == 0) {
+        char plain[MAX_PATH];
+        CopyText(plain, folder, (int32_t)(n - tail + 1));
+        KeepFolder(plain);
+        KeepJoined(plain, "Common Files");
+    }
+}
+
 // The Program Files and Common Files folders in one registry view. A 32-bit
 // program on a 64-bit system reads the (x86) folder as "ProgramFilesDir";
-// the 64-bit programs' folder is "ProgramW6432Dir" there, and the other
-// view holds the other spelling: every one of them is kept.
+// the other view holds the 64-bit programs' folder. A system that presents
+// itself as one of the 95 family has no views (the view flags are not
+// heeded there), so the names are also taken from the environment and from
+// the (x86) folder's name.
 static void KeepProgramFolders(REGSAM view)
 {
     static const char* const names[] = {"ProgramFilesDir",       "ProgramW6432Dir",
@@ -208,9 +229,22 @@ static void KeepProgramFolders(REGSAM view)
     for (const char* name : names) {
         char value[MAX_PATH];
         ReadFolderValue(key, name, value);
-        KeepFolder(value);
+        KeepProgramFolder(value);
     }
     RegCloseKey(key);
+}
+
+static void KeepProgramFoldersOfEnvironment()
+{
+    static const char* const names[] = {
+        "ProgramFiles",       "ProgramFiles(x86)",       "ProgramW6432",
+        "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432"};
+    for (const char* name : names) {
+        char folder[MAX_PATH];
+        DWORD n = GetEnvironmentVariableA(name, folder, sizeof folder);
+        if (n > 0 && n < sizeof folder)
+            KeepProgramFolder(folder);
+    }
 }
 
 // Every value of a key that names a folder: the shell folders of one user
@@ -416,7 +450,8 @@ static void ReadKeptFolders()
     KeepProgramFolders(0);
     KeepProgramFolders(KEY_WOW64_64KEY);
     KeepProgramFolders(KEY_WOW64_32KEY);
-    KeepFolder(ProgramFilesDir);
+    KeepProgramFoldersOfEnvironment();
+    KeepProgramFolder(ProgramFilesDir);
     KeepEveryUsersShellFolders();
     KeepProfiles();
     KeepTemporaryFolders();
