@@ -95,47 +95,30 @@ bool RealLocation(const char* path, char* out)
     // the rest is added back to its name.
     char head[MAX_PATH];
     CopyText(head, normal, sizeof head);
-    char* cut = nullptr;
     while (GetFileAttributesA(head) == INVALID_FILE_ATTRIBUTES) {
         char* last = LastBackslash(head);
-        if (!last || last - head < 2)
+        if (!last)
             break;
-        if (cut)
-            *cut = '\\';
-        cut = last;
-        *cut = 0;
-        if (strlen(head) == 2) {
-            // "C:" alone names the drive's current folder: keep the root.
-            *cut = '\\';
-            head[3] = 0;
+        if (last - head <= 2) {
+            head[3] = 0; // the drive's root: "C:" alone would name its current folder
             break;
         }
+        *last = 0;
     }
-    const char* rest = cut ? normal + (cut - head) : "";
-    if (cut)
-        *cut = 0;
+    const char* rest = normal + strlen(head);
     char named[MAX_PATH];
     FinalPathFunc finalPath = FinalPathProcedure();
-    if (finalPath && FinalName(finalPath, head, named, sizeof named)) {
-        // named holds the folder's own spelling.
-    } else if (!finalPath) {
-        CopyText(named, head, sizeof named);
-        if (!WalkedName(named, sizeof named))
-            return false;
-    } else {
-        // A name the system cannot open (a drive that is not there): as
-        // spelt, and its links are nothing the walk could follow either.
+    if (!finalPath || !FinalName(finalPath, head, named, sizeof named)) {
+        // Without the system's own name (an old system, or a drive that is
+        // not there): as spelt, once no component on the way is a link.
         CopyText(named, head, sizeof named);
         if (!WalkedName(named, sizeof named))
             return false;
     }
     char joined[MAX_PATH * 2];
     CopyText(joined, named, sizeof joined);
-    if (rest[0]) {
-        if (!EndsWithBackslash(joined))
-            AppendText(joined, "\\", sizeof joined);
-        AppendText(joined, rest + 1, sizeof joined);
-    }
+    AppendText(joined, "\\", sizeof joined);
+    AppendText(joined, rest, sizeof joined);
     return NormalizePathText(joined, out, MAX_PATH) != 0;
 }
 

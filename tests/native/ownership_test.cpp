@@ -52,7 +52,21 @@ TEST(NormalizePath, DoubleByteNamesStayWhole)
     EXPECT_EQ("C:\\" + cheng, Normal("C:\\" + cheng + "\\"));
     EXPECT_EQ("C:\\" + cheng, Normal("C:\\" + cheng + "\\X\\.."));
     EXPECT_EQ("C:\\A", Normal("C:\\A\\" + cheng + "\\.."));
+    // A dot that ends a double-byte character is no trailing dot (found by
+    // the fuzzer with a rule that lets any byte follow a lead byte).
+    EXPECT_EQ("C:\\A\xf6.", Normal("C:\\A\xf6."));
+    EXPECT_EQ("C:\\A\xf6.\\B", Normal("C:\\A\xf6.\\B"));
     ResetFakeSystem();
+}
+
+// Made again, a canonical text does not change (found by the fuzzer: a
+// server name starting with a dot was taken for a device name the second
+// time only).
+TEST(NormalizePath, ServersThatLookLikeDevicesAreRefusedAtOnce)
+{
+    EXPECT_EQ("<refused>", Normal("///.vre/x/sx/../x/../y."));
+    EXPECT_EQ("<refused>", Normal("\\\\?\\C:\\x"));
+    EXPECT_EQ("\\\\srv\\share", Normal("\\\\\\srv\\share"));
 }
 
 TEST(PathWithin, FoldersAndWhatLiesBelowThem)
