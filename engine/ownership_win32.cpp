@@ -279,28 +279,44 @@ static void KeepEveryUsersShellFolders()
     }
 }
 
-// A profile and what every profile holds at its first level (Desktop,
-// Documents, AppData ...), with the application data and temporary folders
-// below: the shell folders of a user whose settings are not loaded.
+// A profile and the folders every profile holds (Desktop, Documents,
+// AppData ...), with the application data and temporary folders below: the
+// shell folders of a user whose settings are not loaded. By name, not by
+// what lies there: a product may have its own folder in a profile.
 static void KeepProfile(const char* profile)
 {
     KeepFolder(profile);
-    char pattern[MAX_PATH];
-    CopyText(pattern, profile, sizeof pattern);
-    AppendText(pattern, "\\*", sizeof pattern);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
-                KeepJoined(profile, found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    static const char* const inner[] = {
-        "AppData\\Local",       "AppData\\Roaming",     "AppData\\LocalLow",
-        "AppData\\Local\\Temp", "Local Settings\\Temp", "Local Settings\\Application Data",
-        "Application Data",     "My Documents",         "Start Menu\\Programs"};
+    static const char* const inner[] = {"Desktop",
+                                        "Documents",
+                                        "My Documents",
+                                        "Downloads",
+                                        "Music",
+                                        "Pictures",
+                                        "Videos",
+                                        "Favorites",
+                                        "Links",
+                                        "Contacts",
+                                        "Searches",
+                                        "Saved Games",
+                                        "Templates",
+                                        "Start Menu",
+                                        "Start Menu\\Programs",
+                                        "Recent",
+                                        "SendTo",
+                                        "NetHood",
+                                        "PrintHood",
+                                        "Cookies",
+                                        "OneDrive",
+                                        "AppData",
+                                        "AppData\\Local",
+                                        "AppData\\Roaming",
+                                        "AppData\\LocalLow",
+                                        "AppData\\Local\\Temp",
+                                        "Application Data",
+                                        "Local Settings",
+                                        "Local Settings\\Temp",
+                                        "Local Settings\\Application Data",
+                                        "Temp"};
     for (const char* name : inner)
         KeepJoined(profile, name);
 }
