@@ -194,6 +194,19 @@ static void KeepProgramFolder(const char* folder)
     }
 }
 
+// The folder an environment variable names, into folder (MAX_PATH); false
+// when the variable is not set. Expanded as a value with it would be: the
+// program reads no variable of its own choosing.
+static bool EnvironmentFolder(const char* name, char* folder)
+{
+    char reference[64];
+    CopyText(reference, "%", sizeof reference);
+    AppendText(reference, name, sizeof reference);
+    AppendText(reference, "%", sizeof reference);
+    DWORD n = ExpandEnvironmentStringsA(reference, folder, MAX_PATH);
+    return n > 0 && n <= MAX_PATH && folder[0] != '%';
+}
+
 // The Program Files and Common Files folders in one registry view. A 32-bit
 // program on a 64-bit system reads the (x86) folder as "ProgramFilesDir";
 // the other view holds the 64-bit programs' folder. A system that presents
@@ -224,8 +237,7 @@ static void KeepProgramFoldersOfEnvironment()
         "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432"};
     for (const char* name : names) {
         char folder[MAX_PATH];
-        DWORD n = GetEnvironmentVariableA(name, folder, sizeof folder);
-        if (n > 0 && n < sizeof folder)
+        if (EnvironmentFolder(name, folder))
             KeepProgramFolder(folder);
     }
 }
@@ -434,8 +446,7 @@ static void KeepTemporaryFolders()
     static const char* const names[] = {"TEMP",   "TMP",         "USERPROFILE", "ALLUSERSPROFILE",
                                         "PUBLIC", "ProgramData", "APPDATA",     "LOCALAPPDATA"};
     for (const char* name : names) {
-        n = GetEnvironmentVariableA(name, folder, sizeof folder);
-        if (n > 0 && n < sizeof folder)
+        if (EnvironmentFolder(name, folder))
             KeepFolder(folder);
     }
 }
