@@ -1,6 +1,6 @@
-// A damaged log names services and INI files that are not the product's:
-// the uninstall driver keeps them, journals why, and still removes the
-// product's own. Real services (the probe service program), real INI files.
+// A damaged log names services that are not the product's: the uninstall
+// driver keeps them, journals why, does not wait after them, and still
+// removes the product's own. Real services of the probe service program.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,10 +8,7 @@
 #include <string>
 
 #include "engine/journal.h"
-#include "engine/ownership_ini.h"
 #include "engine/ownership_services.h"
-#include "engine/ownership_system.h"
-#include "engine/registration.h"
 #include "engine/reporter.h"
 #include "engine/uninstall.h"
 #include "log/reader.h"
@@ -60,13 +57,6 @@ std::string SystemPath()
 {
     char folder[MAX_PATH];
     GetSystemDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
-std::string WindowsFolder()
-{
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, sizeof folder);
     return folder;
 }
 
@@ -225,66 +215,4 @@ TEST_F(OwnershipOfServices, OnlyServicesOfTheProductsProgramsGo)
             << text;
     EXPECT_NE(std::string::npos, text.find(OwnReasonText(ReasonForeignService))) << text;
     EXPECT_NE(std::string::npos, text.find("| missing | KtrOwnNone")) << text;
-}
-
-TEST_F(OwnershipOfServices, TheDryRunForeseesTheSameAndChangesNothing)
-{
-    std::string own = Probe(app + "\\svc.exe");
-    std::string foreign = Probe(other + "\\foreign.exe");
-    MakeService("KtrOwnApp", own);
-    MakeService("KtrOwnOther", foreign);
-    ReadLog("Create Service: KtrOwnApp\r\nCreate Service: KtrOwnOther\r\n");
-    std::string journal = root + "\\dry.txt";
-    JournalBegin(journal.c_str(), "/S /N", 1);
-    LearnProductFolders(log.c_str());
-    EXPECT_EQ(OpRemoved, StopAndDeleteService("KtrOwnApp").outcome);
-    OpResult kept = StopAndDeleteService("KtrOwnOther");
-    EXPECT_EQ(OpKeptNotOwned, kept.outcome);
-    EXPECT_EQ((uint32_t)ReasonForeignService, kept.error);
-    JournalEnd(0);
-    EXPECT_NE(0u, State("KtrOwnApp"));
-    EXPECT_NE(0u, State("KtrOwnOther"));
-    EXPECT_NE(std::string::npos,
-              ReadFileText(journal).find("| would be kept (not the product's) | KtrOwnOther"))
-        << ReadFileText(journal);
-}
-
-TEST_F(OwnershipOfServices, SystemIniFilesStayAndTheProductsOwnGoes)
-{
-    std::string windows = WindowsFolder();
-    std::string winIni = windows + "\\WIN.INI";
-    std::string systemIni = windows + "\\SYSTEM.INI";
-    std::string winBefore = ReadFileText(winIni);
-    std::string systemBefore = ReadFileText(systemIni);
-    std::string productIni = windows + "\\KTROWN.INI";
-    ASSERT_TRUE(WriteFileText(productIni, "[A]\r\nB=1\r\n"));
-    ASSERT_TRUE(WriteFileText(app + "\\OWN.INI", "[A]\r\nB=1\r\n"));
-    std::string body;
-    const std::string paths[] = {winIni,
-                                 SystemPath() + "\\..\\SYSTEM.INI",
-                                 "c:/windows//win.ini",
-                                 ShortPath(app) + "\\..\\..\\..\\windows\\.\\system.ini",
-                                 productIni,
-                                 app + "\\OWN.INI"};
-    for (const std::string& path : paths)
-        body += "INI New: x\r\nINI File: " + path +
-                "\r\nINI Sect: S\r\nINI Item: I\r\n"
-                "INI Val: V\r\n";
-    ReadLog(body);
-    std::string journal = root + "\\ini.txt";
-    JournalBegin(journal.c_str(), "/S", 0);
-    RunUninstall(log.c_str(), SilentAutomaticRequest());
-    JournalEnd(0);
-
-    EXPECT_EQ(winBefore, ReadFileText(winIni));
-    EXPECT_EQ(systemBefore, ReadFileText(systemIni));
-    EXPECT_FALSE(PathExists(productIni)) << "the product's INI file in the Windows folder";
-    EXPECT_FALSE(PathExists(app + "\\OWN.INI"));
-    std::string text = ReadFileText(journal);
-    EXPECT_NE(std::string::npos, text.find("| kept (not the product's) | " + winIni + " | " +
-                                           OwnReasonText(ReasonSystemIni)))
-        << text;
-    // Through a share the Windows folder has another name.
-    EXPECT_EQ(ReasonSystemIni, IniFileOwnership("\\\\localhost\\C$\\windows\\win.ini"));
-    EXPECT_EQ(ReasonSystemIni, IniFileOwnership((SystemPath() + "\\CONTROL.INI").c_str()));
 }
