@@ -75,13 +75,6 @@ static void ReadIniFolders()
     AddFolderFrom(GetSystemDirectoryA, false);
     AddFolderFrom(
         kernel ? SystemProcedure<FolderFunc>(kernel, "GetSystemWow64DirectoryA") : nullptr, false);
-    static const char* const variables[] = {"SystemRoot", "windir"};
-    for (const char* name : variables) {
-        char folder[MAX_PATH];
-        DWORD n = GetEnvironmentVariableA(name, folder, sizeof folder);
-        if (n > 0 && n < sizeof folder)
-            AddWindowsFolder(folder);
-    }
 }
 
 int32_t IniFileOwnership(const char* path)

@@ -32,7 +32,8 @@ static bool BeginsWith(const char* text, const char* prefix)
 }
 
 // %NAME% parts replaced: %SystemRoot% and %windir% by the Windows folder,
-// others by what the system says; one it does not know stays as written.
+// %SystemDrive% by its drive, others by what the system says; one it does
+// not know stays as written.
 static bool ExpandVariables(const char* text, const ServiceSystem* system, char* out, int32_t size)
 {
     int32_t at = 0;
@@ -47,8 +48,12 @@ static bool ExpandVariables(const char* text, const ServiceSystem* system, char*
             memcpy(name, p + 1, (size_t)length);
             name[length] = 0;
             bool known = false;
+            const char* windows = system->windowsFolder ? system->windowsFolder : "";
             if (CompareNoCase(name, "SystemRoot") == 0 || CompareNoCase(name, "windir") == 0) {
-                CopyText(value, system->windowsFolder, sizeof value);
+                CopyText(value, windows, sizeof value);
+                known = true;
+            } else if (CompareNoCase(name, "SystemDrive") == 0 && windows[0] && windows[1] == ':') {
+                CopyText(value, windows, 3);
                 known = true;
             } else if (system->variable) {
                 known = system->variable(name, value, sizeof value, system->context);

@@ -12,10 +12,55 @@
 #include "log/path_helpers.h"
 #include "platform/procedure.h"
 
+// A text value of an open key into out (size bytes), as stored.
+static bool ReadText(HKEY key, const char* name, char* out, int32_t size)
+{
+    DWORD length = (DWORD)size - 1;
+    DWORD kind = 0;
+    if (RegQueryValueExA(key, name, nullptr, &kind, (BYTE*)out, &length) != ERROR_SUCCESS ||
+        (kind != REG_SZ && kind != REG_EXPAND_SZ)) {
+        out[0] = 0;
+        return false;
+    }
+    out[length < (DWORD)size ? length : (DWORD)size - 1] = 0;
+    return out[0] != 0;
+}
+
+static bool ReadKeyText(const char* keyName, REGSAM view, const char* name, char* out, int32_t size)
+{
+    HKEY key;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_QUERY_VALUE | view, &key);
+    // Systems without a second registry view refuse to be asked for one.
+    if (status != ERROR_SUCCESS && view)
+        status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_QUERY_VALUE, &key);
+    if (status != ERROR_SUCCESS)
+        return false;
+    bool found = ReadText(key, name, out, size);
+    RegCloseKey(key);
+    return found;
+}
+
+// The variables of an image path as the service manager expands them: from
+// the system's environment, not this process's. The program folders are
+// the system's own (its 64-bit view on a 64-bit system).
 static bool Variable(const char* name, char* out, int32_t size, void*)
 {
-    DWORD n = GetEnvironmentVariableA(name, out, (DWORD)size);
-    return n > 0 && n < (DWORD)size;
+    static const struct {
+        const char* variable;
+        const char* value;
+    } folders[] = {{"ProgramFiles", "ProgramFilesDir"},
+                   {"ProgramFiles(x86)", "ProgramFilesDir (x86)"},
+                   {"ProgramW6432", "ProgramW6432Dir"},
+                   {"CommonProgramFiles", "CommonFilesDir"},
+                   {"CommonProgramFiles(x86)", "CommonFilesDir (x86)"},
+                   {"CommonProgramW6432", "CommonW6432Dir"}};
+    for (const auto& folder : folders) {
+        if (lstrcmpiA(name, folder.variable) == 0)
+            return ReadKeyText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", KEY_WOW64_64KEY,
+                               folder.value, out, size);
+    }
+    return ReadKeyText("SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", 0, name,
+                       out, size);
 }
 
 static bool FileExists(const char* path, void*)

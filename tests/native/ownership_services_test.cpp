@@ -94,6 +94,7 @@ TEST(ServiceProgram, EveryFormTheSystemReads)
         {"%ProgramFiles%\\KTEST App\\svc.exe", svc},
         {"%SystemRoot%\\System32\\svchost.exe -k netsvcs", host},
         {"%WINDIR%\\System32\\svchost.exe", host},
+        {"%SystemDrive%\\WINDOWS\\System32\\svchost.exe", host},
         {"svchost.exe -k LocalService", host},
         {"\\SystemRoot\\System32\\drivers\\mountmgr.sys", driver},
         {"System32\\drivers\\mountmgr.sys", driver},

@@ -215,4 +215,13 @@ TEST_F(OwnershipOfServices, OnlyServicesOfTheProductsProgramsGo)
             << text;
     EXPECT_NE(std::string::npos, text.find(OwnReasonText(ReasonForeignService))) << text;
     EXPECT_NE(std::string::npos, text.find("| missing | KtrOwnNone")) << text;
+
+    // Variables are the system's, as the service manager expands them.
+    char programFiles[MAX_PATH] = "";
+    GetEnvironmentVariableA("ProgramFiles", programFiles, sizeof programFiles);
+    char program[MAX_PATH];
+    EXPECT_EQ(
+        ReasonForeignService,
+        ServiceOwnership("KtrOwnNone", "\"%ProgramFiles%\\KTRX\\svc.exe\" -x", 0x10, program));
+    EXPECT_STRCASEEQ((std::string(programFiles) + "\\KTRX\\svc.exe").c_str(), program);
 }
