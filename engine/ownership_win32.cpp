@@ -76,15 +76,11 @@ static bool WalkedName(char* path, int32_t size)
 
 bool RealLocation(const char* path, char* out)
 {
+    // A relative name ("C:", "APP\\DATA") would be taken from whatever the
+    // current folder happens to be: nothing a removal can rest on.
     char normal[MAX_PATH];
-    if (!NormalizePathText(path, normal, sizeof normal)) {
-        // A relative name is taken from the current folder, as the system does.
-        char full[MAX_PATH];
-        char* name = nullptr;
-        DWORD n = GetFullPathNameA(path, sizeof full, full, &name);
-        if (n == 0 || n >= sizeof full || !NormalizePathText(full, normal, sizeof normal))
-            return false;
-    }
+    if (!NormalizePathText(path, normal, sizeof normal))
+        return false;
     // A share is compared as it is spelt: the rules refuse every share but
     // the log's own.
     if (normal[0] == '\\') {
