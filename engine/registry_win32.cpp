@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "engine/journal.h"
+#include "engine/ownership.h"
+#include "engine/ownership_registry.h"
 #include "engine/regdata.h"
+#include "log/items.h"
 #include "log/path_helpers.h"
 
 static const HKEY RootKeyTable[5] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
@@ -22,6 +25,13 @@ static void RegistryName(char* out, size_t size, int32_t root, const char* key, 
         snprintf(out, size, "%s\\%s\\%s", rootName, key, name[0] ? name : "(default)");
     else
         snprintf(out, size, "%s\\%s", rootName, key);
+}
+
+// What the log shows beside its keys: the services it created.
+static RegistryEvidence LogEvidence()
+{
+    RegistryEvidence evidence = {&ServiceList};
+    return evidence;
 }
 
 static bool KeyExists(HKEY rootKey, const char* key)
@@ -88,6 +98,10 @@ OpResult RemoveRegistryTree(const char* key, int32_t root)
     RegistryName(said, sizeof(said), root, key, nullptr);
     if (!rootKey)
         return JournalRecord(WhatKey, said, Outcome(OpFailed, ERROR_INVALID_PARAMETER));
+    RegistryEvidence evidence = LogEvidence();
+    int32_t reason = RegistryTreeReason(root, key, &evidence);
+    if (reason != OwnedByLog)
+        return JournalRecord(WhatKey, said, NotOwned(reason));
     if (!KeyExists(rootKey, key))
         return JournalRecord(WhatKey, said, Outcome(OpMissing));
     if (JournalDryRun())
@@ -136,6 +150,12 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
         JournalRecord(WhatValue, said, Outcome(OpFailed, ERROR_INVALID_PARAMETER));
         return;
     }
+    RegistryEvidence evidence = LogEvidence();
+    int32_t reason = CreatedValueReason(root, key, &evidence);
+    if (reason != OwnedByLog) {
+        JournalRecord(WhatValue, said, NotOwned(reason));
+        return;
+    }
     if (JournalDryRun()) {
         HKEY handle = nullptr;
         bool present =
@@ -175,6 +195,10 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
         RegCloseKey(handle);
         if (hasKey == ERROR_SUCCESS || hasKey == ERROR_MORE_DATA)
             return;
+        // An emptied key goes only where a tree of it could: the climb
+        // stops below the shared keys (Run, Software) and the roots.
+        if (RegistryTreeReason(root, key, &evidence) != OwnedByLog)
+            return;
         if (RegDeleteKeyA(rootKey, key) == ERROR_SUCCESS) {
             RegistryName(said, sizeof(said), root, key, nullptr);
             JournalRecord(WhatKey, said, Outcome(OpRemoved));
@@ -185,4 +209,17 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
         else
             key[0] = 0;
     }
+}
+
+OpResult RestoreCreatedValue(int32_t root, int32_t type, const char* key, const char* name,
+                             char* data, int32_t size)
+{
+    RegistryEvidence evidence = LogEvidence();
+    int32_t reason = CreatedValueReason(root, key, &evidence);
+    if (reason != OwnedByLog && RootKeyForIndex(root)) {
+        char said[700];
+        RegistryName(said, sizeof(said), root, key, name);
+        return JournalRecord(WhatValue, said, NotOwned(reason));
+    }
+    return RestoreRegistryValue(root, type, key, name, data, size, 1);
 }
