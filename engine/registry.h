@@ -24,9 +24,12 @@ OpResult RestoreRegistryValue(int32_t root, int32_t type, const char* key, const
 // the product's). Journalled as RestoreRegistryValue.
 OpResult RestoreCreatedValue(int32_t root, int32_t type, const char* key, const char* name,
                              char* data, int32_t size);
-// Deletes key with all its subkeys and values; returns the last status.
-// Neither journalled nor held back by a dry run, nor asked whether the key
-// is the product's: the uninstall uses RemoveRegistryTree.
+// Deletes key with all its subkeys and values, deepest first; returns the
+// status of the key's own deletion. A subkey that resists is passed over and
+// the others still go; once a bounded number of keys have resisted, across
+// all levels, the tree is left (the last failure is returned). Neither
+// journalled nor held back by a dry run, nor asked whether the key is the
+// product's: the uninstall uses RemoveRegistryTree.
 long DeleteRegistryTree(const char* key, int32_t root);
 // DeleteRegistryTree as an operation of the run: a key the log does not show
 // to be the product's (engine/ownership_registry.h) is kept (OpKeptNotOwned

@@ -128,6 +128,58 @@ TEST_F(EngineRegistry, CreatedValuePrunesEmptiedKeysUpToTheFirstInUse)
     EXPECT_TRUE(KeyExists(holder));
 }
 
+// Removes a key with everything below it through handles relative to each
+// parent, whatever the length of the whole path (test clean-up only).
+static void DeleteByHandles(HKEY parent, const std::string& name)
+{
+    HKEY h;
+    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS)
+        return;
+    char sub[256];
+    DWORD size = sizeof(sub);
+    while (RegEnumKeyExA(h, 0, sub, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        DeleteByHandles(h, sub);
+        size = sizeof(sub);
+    }
+    RegCloseKey(h);
+    RegDeleteKeyA(parent, name.c_str());
+}
+
+// A key below key whose path, two levels down, is too long to be named
+// whole: the removal cannot reach its deepest key, so the key resists.
+static void MakeResistingKey(const std::string& key)
+{
+    HKEY h = nullptr, deep = nullptr, deeper = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                    nullptr);
+    RegCreateKeyExA(h, std::string(200, 'L').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deep,
+                    nullptr);
+    RegCreateKeyExA(deep, std::string(200, 'M').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &deeper, nullptr);
+    RegCloseKey(deeper);
+    RegCloseKey(deep);
+    RegCloseKey(h);
+}
+
+TEST_F(EngineRegistry, ResistingKeysDoNotHoldUpTheRestOfTheTree)
+{
+    std::string tree = std::string(Base) + "\\Resists";
+    MakeResistingKey(tree + "\\A");
+    MakeResistingKey(tree + "\\C\\Deep");
+    SetString(tree + "\\B", "v", "1");
+    SetString(tree + "\\C\\Plain", "v", "1");
+    SetString(tree + "\\D", "v", "1");
+    ASSERT_TRUE(KeyExists(tree + "\\C\\Deep\\" + std::string(200, 'L')));
+
+    EXPECT_NE(ERROR_SUCCESS, DeleteRegistryTree(tree.c_str(), 1));
+    EXPECT_TRUE(KeyExists(tree + "\\A")) << "the resisting key stays";
+    EXPECT_TRUE(KeyExists(tree + "\\C\\Deep"));
+    EXPECT_FALSE(KeyExists(tree + "\\B")) << "keys after a resisting one still go";
+    EXPECT_FALSE(KeyExists(tree + "\\C\\Plain"));
+    EXPECT_FALSE(KeyExists(tree + "\\D"));
+    DeleteByHandles(HKEY_CURRENT_USER, tree);
+}
+
 class RegistryOwnership : public ::testing::Test
 {
   protected:
