@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "engine/journal.h"
+#include "engine/ownership.h"
+#include "engine/ownership_registry.h"
 #include "engine/regdata.h"
+#include "log/items.h"
 #include "log/path_helpers.h"
 
 static const HKEY RootKeyTable[5] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
@@ -22,6 +25,13 @@ static void RegistryName(char* out, size_t size, int32_t root, const char* key, 
         snprintf(out, size, "%s\\%s\\%s", rootName, key, name[0] ? name : "(default)");
     else
         snprintf(out, size, "%s\\%s", rootName, key);
+}
+
+// What the log shows beside its keys: the services it created.
+static RegistryEvidence LogEvidence()
+{
+    RegistryEvidence evidence = {&ServiceList};
+    return evidence;
 }
 
 static bool KeyExists(HKEY rootKey, const char* key)
@@ -88,6 +98,10 @@ OpResult RemoveRegistryTree(const char* key, int32_t root)
     RegistryName(said, sizeof(said), root, key, nullptr);
     if (!rootKey)
         return JournalRecord(WhatKey, said, Outcome(OpFailed, ERROR_INVALID_PARAMETER));
+    RegistryEvidence evidence = LogEvidence();
+    int32_t reason = RegistryTreeReason(root, key, &evidence);
+    if (reason != OwnedByLog)
+        return JournalRecord(WhatKey, said, NotOwned(reason));
     if (!KeyExists(rootKey, key))
         return JournalRecord(WhatKey, said, Outcome(OpMissing));
     if (JournalDryRun())
@@ -98,32 +112,84 @@ OpResult RemoveRegistryTree(const char* key, int32_t root)
     return JournalRecord(WhatKey, said, Outcome(OpRemoved));
 }
 
-long DeleteRegistryTree(const char* key, int32_t root)
+// The whole work of one tree, across all its levels: a key that resists
+// (the system refuses it, or its name does not fit) is passed over and
+// counted, and the tree is left once too many have resisted, so that a tree
+// of resisting keys ends as soon as one of sound keys would.
+enum { TreeFailureLimit = 64, TreeVisitLimit = 262144 };
+
+struct TreeWork {
+    int32_t failures;
+    int32_t visits;
+    LONG lastFailure;
+};
+
+static bool TreeWorkSpent(const TreeWork* work)
 {
-    HKEY rootKey = (HKEY)RootKeyForIndex(root);
-    if (!rootKey)
-        return ERROR_INVALID_PARAMETER;
-    // A subkey that resists deletion is found again at index 0 on every pass;
-    // the bound ends the loop.
-    for (int pass = 0; pass < 2048; pass++) {
+    return work->failures >= TreeFailureLimit || work->visits >= TreeVisitLimit;
+}
+
+static void CountFailure(TreeWork* work, LONG status)
+{
+    work->failures++;
+    work->lastFailure = status;
+}
+
+// Deepest keys first, the key itself last. A subkey that stays is passed
+// over: the next one is found at the index after it.
+static LONG DeleteTreeBounded(HKEY rootKey, const char* key, TreeWork* work)
+{
+    DWORD index = 0;
+    bool subkeyStays = false;
+    while (!TreeWorkSpent(work)) {
         HKEY handle = nullptr;
         char name[256];
         char subkey[400];
         DWORD nameSize = sizeof(name);
         if (RegOpenKeyExA(rootKey, key, 0, EngineKeyAccess, &handle) != ERROR_SUCCESS)
             break;
-        LONG status = RegEnumKeyExA(handle, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+        LONG status =
+            RegEnumKeyExA(handle, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
         RegCloseKey(handle);
-        if (status != ERROR_SUCCESS)
+        if (status == ERROR_NO_MORE_ITEMS)
             break;
+        work->visits++;
+        if (status != ERROR_SUCCESS) {
+            CountFailure(work, status);
+            subkeyStays = true;
+            index++;
+            continue;
+        }
         // A path too long for the buffer cannot be opened correctly either;
-        // stop rather than delete a wrongly cut key.
+        // pass over it rather than delete a wrongly cut key.
         int written = snprintf(subkey, sizeof(subkey), "%s\\%s", key, name);
-        if (written < 0 || written >= (int)sizeof(subkey))
-            break;
-        DeleteRegistryTree(subkey, root);
+        if (written < 0 || written >= (int)sizeof(subkey)) {
+            CountFailure(work, ERROR_FILENAME_EXCED_RANGE);
+            subkeyStays = true;
+            index++;
+            continue;
+        }
+        if (DeleteTreeBounded(rootKey, subkey, work) != ERROR_SUCCESS) {
+            subkeyStays = true;
+            index++;
+        }
     }
-    return RegDeleteKeyA(rootKey, key);
+    if (TreeWorkSpent(work))
+        return work->lastFailure ? work->lastFailure : ERROR_CANTWRITE;
+    LONG status = RegDeleteKeyA(rootKey, key);
+    // A key that stays because a subkey stays is no new failure.
+    if (status != ERROR_SUCCESS && !subkeyStays && status != ERROR_FILE_NOT_FOUND)
+        CountFailure(work, status);
+    return status;
+}
+
+long DeleteRegistryTree(const char* key, int32_t root)
+{
+    HKEY rootKey = (HKEY)RootKeyForIndex(root);
+    if (!rootKey)
+        return ERROR_INVALID_PARAMETER;
+    TreeWork work = {0, 0, ERROR_SUCCESS};
+    return DeleteTreeBounded(rootKey, key, &work);
 }
 
 void DeleteCreatedValue(int32_t root, char* key, const char* name)
@@ -134,6 +200,12 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
     RegistryName(said, sizeof(said), root, key, name);
     if (!rootKey) {
         JournalRecord(WhatValue, said, Outcome(OpFailed, ERROR_INVALID_PARAMETER));
+        return;
+    }
+    RegistryEvidence evidence = LogEvidence();
+    int32_t reason = CreatedValueReason(root, key, &evidence);
+    if (reason != OwnedByLog) {
+        JournalRecord(WhatValue, said, NotOwned(reason));
         return;
     }
     if (JournalDryRun()) {
@@ -175,6 +247,10 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
         RegCloseKey(handle);
         if (hasKey == ERROR_SUCCESS || hasKey == ERROR_MORE_DATA)
             return;
+        // An emptied key goes only where a tree of it could: the climb
+        // stops below the shared keys (Run, Software) and the roots.
+        if (RegistryTreeReason(root, key, &evidence) != OwnedByLog)
+            return;
         if (RegDeleteKeyA(rootKey, key) == ERROR_SUCCESS) {
             RegistryName(said, sizeof(said), root, key, nullptr);
             JournalRecord(WhatKey, said, Outcome(OpRemoved));
@@ -185,4 +261,17 @@ void DeleteCreatedValue(int32_t root, char* key, const char* name)
         else
             key[0] = 0;
     }
+}
+
+OpResult RestoreCreatedValue(int32_t root, int32_t type, const char* key, const char* name,
+                             char* data, int32_t size)
+{
+    RegistryEvidence evidence = LogEvidence();
+    int32_t reason = CreatedValueReason(root, key, &evidence);
+    if (reason != OwnedByLog && RootKeyForIndex(root)) {
+        char said[700];
+        RegistryName(said, sizeof(said), root, key, name);
+        return JournalRecord(WhatValue, said, NotOwned(reason));
+    }
+    return RestoreRegistryValue(root, type, key, name, data, size, 1);
 }

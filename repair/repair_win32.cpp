@@ -72,9 +72,10 @@ static void RewriteRegistryValues()
             RestoreRegistryValue(item->Root, item->Type, item->Key, item->Name, data, sizeof data,
                                  1);
         } else {
+            // A created value is never written into the system's own
+            // configuration.
             RegValueItem* item = (RegValueItem*)entry->Item;
-            RestoreRegistryValue(item->Root, entry->Type, item->Key, item->Name, data, sizeof data,
-                                 1);
+            RestoreCreatedValue(item->Root, entry->Type, item->Key, item->Name, data, sizeof data);
         }
     }
 }
