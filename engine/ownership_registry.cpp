@@ -277,7 +277,7 @@ bool IsOwnService(const char* name, int32_t length, const RegistryEvidence* evid
     for (int32_t i = 0; i < evidence->services->Count; i++) {
         const ServiceItem* item = (const ServiceItem*)evidence->services->Items[i];
         if (item && SameName(name, length, item->Name))
-            return true;
+            return !evidence->serviceOwned || evidence->serviceOwned(item->Name);
     }
     return false;
 }

@@ -37,8 +37,12 @@ int32_t CanonicalRegistryKey(int32_t root, const char* key, CanonicalKey* out);
 // What the log shows to be its own beside the keys themselves.
 struct RegistryEvidence {
     // ServiceItem records: a service's key (and all below it) in the control
-    // set is the product's when it is named here.
+    // set is the product's when it is named here...
     const ItemList* services;
+    // ...and, when this is given, the service itself is the product's (its
+    // program is), or is already gone: asked only for a key below the
+    // service of that name.
+    bool (*serviceOwned)(const char* name);
 };
 
 // Why the tree at key (under the root index) may not be removed, or

@@ -7,6 +7,7 @@
 #include "engine/journal.h"
 #include "engine/ownership.h"
 #include "engine/ownership_registry.h"
+#include "engine/ownership_services.h"
 #include "engine/regdata.h"
 #include "log/items.h"
 #include "log/path_helpers.h"
@@ -28,9 +29,25 @@ static void RegistryName(char* out, size_t size, int32_t root, const char* key, 
 }
 
 // What the log shows beside its keys: the services it created.
+// A service the log names is the product's by its program (a "Create
+// Service: RpcSs" names the system's); one already gone (the services phase
+// removed it) leaves only its key behind.
+static bool ServiceOwned(const char* name)
+{
+    char program[MAX_PATH];
+    char key[400];
+    CopyText(key, "SYSTEM\\CurrentControlSet\\Services\\", sizeof key);
+    AppendText(key, name, sizeof key);
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS)
+        return true;
+    RegCloseKey(handle);
+    return ServiceOwnership(name, nullptr, 0, program) == OwnedByLog;
+}
+
 static RegistryEvidence LogEvidence()
 {
-    RegistryEvidence evidence = {&ServiceList};
+    RegistryEvidence evidence = {&ServiceList, ServiceOwned};
     return evidence;
 }
 

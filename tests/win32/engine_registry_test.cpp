@@ -7,7 +7,10 @@
 
 #include "engine/journal.h"
 #include "engine/ownership.h"
+#include "engine/ownership_system.h"
 #include "engine/registry.h"
+#include "log/items.h"
+#include "log/path_helpers.h"
 #include "tests/win32/test_support.h"
 
 static const char* Base = "Software\\KetraTest\\Engine";
@@ -296,4 +299,38 @@ TEST_F(RegistryOwnership, AnEmptiedKeyGoesOnlyWhereATreeOfItCould)
     DeleteCreatedValue(1, key, "v");
     EXPECT_FALSE(KeyExists("Software\\KetraTest"));
     EXPECT_TRUE(KeyExists("Software"));
+}
+
+// A service key is the product's only when the service is: "Create
+// Service: RpcSs" beside a tree of its key is no evidence.
+TEST_F(RegistryOwnership, AServiceKeyGoesOnlyWithAServiceOfTheProducts)
+{
+    StartSilentAutomaticRun();
+    ServiceItem rpc = {};
+    CopyText(rpc.Name, "RpcSs", sizeof rpc.Name);
+    ItemListAppend(&ServiceList, &rpc);
+    ServiceItem own = {};
+    CopyText(own.Name, "KetraTestOwnSvc", sizeof own.Name);
+    ItemListAppend(&ServiceList, &own);
+    const char* services = "SYSTEM\\CurrentControlSet\\Services\\";
+    std::string rpcKey = std::string(services) + "RpcSs";
+    ASSERT_TRUE(KeyExists(rpcKey, HKEY_LOCAL_MACHINE)) << "the prefix runs RpcSs";
+    OpResult kept = RemoveRegistryTree(rpcKey.c_str(), 2);
+    EXPECT_EQ(OpKeptNotOwned, kept.outcome);
+    EXPECT_TRUE(KeyExists(rpcKey, HKEY_LOCAL_MACHINE));
+    // A service of the log's whose program lies in the product's folder.
+    std::string left = std::string(services) + "KetraTestOwnSvc\\Parameters";
+    SetString(left.c_str(), "x", "y", HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(KeyExists(left, HKEY_LOCAL_MACHINE));
+    HKEY h;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(services) + "KetraTestOwnSvc").c_str(),
+                            0, KEY_ALL_ACCESS, &h));
+    RegSetValueExA(h, "ImagePath", 0, REG_SZ, (const BYTE*)"C:\\ktrtest\\svc.exe", 19);
+    RegCloseKey(h);
+    LearnProductFolders("C:\\ktrtest\\INSTALL.LOG");
+    EXPECT_EQ(OpRemoved,
+              RemoveRegistryTree((std::string(services) + "KetraTestOwnSvc").c_str(), 2).outcome);
+    EXPECT_FALSE(KeyExists(std::string(services) + "KetraTestOwnSvc", HKEY_LOCAL_MACHINE));
+    ResetRun();
 }
