@@ -32,6 +32,10 @@ class Case:
         self.sentinels = {}      # Windows path -> bytes, outside everything the log owns
         self.sentinel_trees = [] # folders whose whole contents must stay
         self.registry = []       # (root, key, name, data) kept values the log does not own
+        self.owned_registry = [] # (root, key, name) values and keys of the product's that go
+        self.services = []       # services that exist before the run and must stay
+        self.made_services = []  # (name, program) services the scenario makes, to stay
+        self.system_files = []   # files of the system that must stay byte for byte
 
 
 def spellings(rng, folder, app, short_names):
@@ -67,10 +71,87 @@ def dbcs_name(rng, ext):
     return "".join(parts) + ext
 
 
-def make_case(seed, root, protected, short_names, tag):
+# Keys the system and other programs share, each with a value of the
+# scenario's own inside (or beside) it that no line may take: (root index,
+# key as a hostile line names it, sentinel root, sentinel key, name).
+SHARED_TREES = [
+    (1, "Software", "HKCU", "Software\\KINVS{tag}", "Keep"),
+    (1, "\\Software\\\\", "HKCU", "Software\\KINVS{tag}", "Keep"),
+    (1, "SOFTWARE\\Wow6432Node", "HKCU", "Software\\KINVS{tag}", "Keep"),
+    (1, "Software\\Microsoft", "HKCU", "Software\\Microsoft\\KINVM{tag}", "Keep"),
+    (1, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "HKCU",
+     "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "KINVR{tag}"),
+    (1, "software\\microsoft\\windows\\currentversion\\run\\", "HKCU",
+     "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "KINVR{tag}"),
+    (1, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "HKCU",
+     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KINVO{tag}", "DisplayName"),
+    (1, "Software\\Classes", "HKCU", "Software\\Classes\\.kinv{tag}", "Content Type"),
+    (0, "", "HKCU", "Software\\Classes\\.kinv{tag}", "Content Type"),
+    (1, "Environment", "HKCU", "Environment", "KINVE{tag}"),
+    (1, "Control Panel", "HKCU", "Control Panel\\KINVC{tag}", "Keep"),
+    (2, "Software", "HKLM", "Software\\KINVL{tag}", "Keep"),
+    (2, "", "HKLM", "Software\\KINVL{tag}", "Keep"),
+    (2, "SYSTEM\\CurrentControlSet\\Control", "HKLM",
+     "SYSTEM\\CurrentControlSet\\Control\\KINVX{tag}", "Keep"),
+    (3, ".DEFAULT", "HKLM", "Software\\KINVL{tag}", "Keep"),
+]
+# The system's own classes and file types under HKCR: their trees stay.
+SYSTEM_CLASSES = ["CLSID", "Interface", "TypeLib", "*", "Directory", "Folder", ".txt", "txtfile",
+                  ".exe", "exefile", ".lnk", "lnkfile"]
+# Services Wine itself runs; a scenario names those the prefix has.
+SYSTEM_SERVICES = ["RpcSs", "PlugPlay", "Spooler", "MountMgr", "Eventlog", "Winmgmt"]
+# The system's own INI files, in spellings that all name them.
+SYSTEM_INI = ["C:\\windows\\WIN.INI", "C:/windows/win.ini", "C:\\windows\\.\\SYSTEM.INI",
+              "C:\\WINDOWS\\system32\\..\\system.ini", "C:\\windows\\\\win.ini."]
+
+
+def machine_lines(rng, case, tag, root, machine):
+    """Lines and sentinels for what lies outside the file system proper and
+    outside the sandbox: registry trees and values, services, the system's
+    INI files, and links above protected folders and shares that reach them."""
+    for index, key, s_root, s_key, name in rng.sample(SHARED_TREES, rng.randrange(4, 9)):
+        case.appended.append(["RegDB Tree: " + key, "RegDB Root: %d" % index])
+        entry = (s_root, s_key.format(tag=tag), name, "k" + tag)
+        if entry not in case.registry:
+            case.registry.append(entry)
+    for name in rng.sample(SYSTEM_CLASSES, rng.randrange(2, 5)):
+        case.appended.append(["RegDB Tree: " + name, "RegDB Root: 0"])
+    # A value the log says it made inside the system's own configuration.
+    sysval = ("HKLM", "SYSTEM\\CurrentControlSet\\Control\\KINVX" + tag, "Made", "m" + tag)
+    case.registry.append(sysval)
+    case.appended.append(["RegDB Key: " + sysval[1], "RegDB Val: " + sysval[3],
+                          "RegDB Name: " + sysval[2], "RegDB Root: 2"])
+    # The system's services and one made by hand whose program lies in the
+    # System folder: none is the product's.
+    for name in rng.sample(machine["services"], min(len(machine["services"]), rng.randrange(1, 4))):
+        case.services.append(name)
+        case.appended.append(["Create Service: " + name])
+    made = "KINVSV" + tag
+    case.made_services.append((made, machine["system"] + "\\KINVSV%s.EXE" % tag))
+    case.appended.append(["Create Service: " + made])
+    # The system's INI files, "created" by the log.
+    for path in rng.sample(SYSTEM_INI, rng.randrange(1, 3)):
+        case.appended.append(["INI New: x", "INI File: " + path, "INI Sect: s", "INI Item: i",
+                              "INI Val: v"])
+    case.system_files += ["C:\\windows\\win.ini", "C:\\windows\\system.ini"]
+    # Links above kept folders, and shares that name them.
+    up = root + "\\UP"
+    case.links.append((up, "C:\\users"))
+    profile = machine["profile"]
+    user = profile.split("\\")[-1]
+    case.appended.append(["File Tree: " + rng.choice([up + "\\" + user, up + "\\" + user + "\\Temp",
+                                                      up, up + "\\Public"])])
+    case.appended.append(["File Tree: " + rng.choice(
+        ["\\\\localhost\\C$\\users\\" + user, "\\\\localhost\\ADMIN$\\System32",
+         "\\\\127.0.0.1\\C$\\windows", "//localhost/C$/users"])])
+
+
+def make_case(seed, root, protected, short_names, tag, machine=None):
     """root: the sandbox folder C:\\...; protected: list of (folder, is a
     Program Files folder) that no spelling may remove; tag: text that makes
-    sentinel names unique."""
+    sentinel names unique; machine (may be None): what the prefix has
+    ("profile", "system" folder as the program sees it, "services" of the
+    system's that exist), for the lines that reach outside the files."""
     rng = random.Random(seed)
     case = Case()
     app = root + "\\App"
@@ -108,6 +189,14 @@ def make_case(seed, root, protected, short_names, tag):
     for i in range(rng.randrange(1, 5)):
         case.manifest.append("reg HKCU | Software\\KetraInv\\%s\\Logged\\K%d | V%d | sz | d%d"
                              % (tag, i % 2, i, i))
+    if machine:
+        # The product's own value in a shared key, and its own tree: both go.
+        run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+        case.manifest.append("reg HKCU | %s | KINVP%s | sz | p" % (run, tag))
+        case.owned_registry.append(("HKCU", run, "KINVP" + tag))
+        case.manifest.append("regtree HKCU | Software\\KetraInv\\%s\\Tree" % tag)
+        case.manifest.append("reg HKCU | Software\\KetraInv\\%s\\Tree\\Sub | T | sz | t" % tag)
+        case.owned_registry.append(("HKCU", "Software\\KetraInv\\%s\\Tree\\Sub" % tag, "T"))
 
     # The user's own files inside the product: no whole tree covers them.
     case.user_files[app + "\\UserData\\MINE.DAT"] = b"the user's own words"
@@ -185,6 +274,8 @@ def make_case(seed, root, protected, short_names, tag):
                       ["RegDB Key: Software\\KetraInv\\%s\\Beside\\.." % tag, "RegDB Val: b",
                        "RegDB Name: B", "RegDB Root: 1"],
                       ["RegDB Tree: Software\\KetraInv\\%s\\Beside" % tag, "RegDB Root: 9"]]
+    if machine:
+        machine_lines(rng, case, tag, root, machine)
     # Junk: keywords with nothing after them, a lone lead byte, stray follow-ups.
     junk = ["File Tree: ", "Made Dir: ", "File Copy: ", "Made Dir: \\", "File Tree: \\\\",
             "Backup Copy: " + beside + "\\OTHER.DAT", "RegDB Val: ", "Link Info: |||",

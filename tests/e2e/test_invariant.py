@@ -13,10 +13,11 @@ fails goes into KEPT_SEEDS."""
 import os
 import shutil
 import unittest
+import uuid
 
 import hostile_logs
-from kinstall import (BUILD, Product, probe, restart_session, run_wine, tree_snapshot, unix_path,
-                      write_bytes)
+from kinstall import (BUILD, Product, probe, restart_session, run_wine, system_folder,
+                      tree_snapshot, unix_path, write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 KEPT_SEEDS = []
@@ -36,8 +37,25 @@ def read_or_none(win):
         return f.read()
 
 
-def registry_value(root, key, name):
-    return probe("reg|%s|%s|%s" % (root, key, name))[0]
+def service_present(name):
+    return probe("service|" + name)[0].startswith("present")
+
+
+ROOT_NAMES = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}
+
+
+def import_registry(lines, view):
+    """One reg.exe run for many keys and values: a REGEDIT4 file of lines."""
+    path = "C:\\KINV\\values-%s.reg" % uuid.uuid4().hex[:8]
+    write_bytes(path, ("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n").encode("gbk"))
+    try:
+        return run_wine(["reg", "import", path, view])
+    finally:
+        os.remove(unix_path(path))
+
+
+def reg_text(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
 class Invariant(unittest.TestCase):
@@ -45,11 +63,20 @@ class Invariant(unittest.TestCase):
     def setUpClass(cls):
         desktop = probe("folder|DESKTOP")[0].strip()
         programs = probe("folder|PROGRAMS")[0].strip()
+        profile = desktop.rsplit("\\", 1)[0]
         cls.protected = [("C:\\windows", False), ("C:\\windows\\system32", False),
                          ("C:\\windows\\syswow64", False), ("C:\\Program Files", True),
                          ("C:\\Program Files (x86)", True),
                          ("C:\\Program Files\\Common Files", True),
-                         (desktop, False), (programs, False)]
+                         (desktop, False), (programs, False), (profile, False),
+                         ("C:\\users", False), ("C:\\users\\Public", False),
+                         (profile + "\\Temp", False), ("C:\\ProgramData", False),
+                         ("C:\\windows\\inf", False)]
+        # The 32-bit program sees the 32-bit registry view: sentinels under
+        # HKLM\Software go where it looks.
+        cls.view = "/reg:32" if system_folder(PROGRAM).endswith("syswow64") else "/reg:64"
+        cls.machine = {"profile": profile, "system": system_folder(PROGRAM),
+                       "services": [n for n in hostile_logs.SYSTEM_SERVICES if service_present(n)]}
         cls.short_names = {}
         for folder, _ in cls.protected:
             short = probe("short|" + folder)[0].strip()
@@ -62,7 +89,8 @@ class Invariant(unittest.TestCase):
         app = root + "\\App"
         shutil.rmtree(unix_path(root), ignore_errors=True)
         os.makedirs(unix_path(root))
-        case = hostile_logs.make_case(seed, root, self.protected, self.short_names, tag)
+        case = hostile_logs.make_case(seed, root, self.protected, self.short_names, tag,
+                                      self.machine)
         product = Product(tag, root)
         kept = []
         try:
@@ -79,9 +107,16 @@ class Invariant(unittest.TestCase):
             for link, target in case.links:
                 os.makedirs(os.path.dirname(unix_path(link)), exist_ok=True)
                 os.symlink(unix_path(target), unix_path(link))
+            lines = []
             for root_name, key, name, data in case.registry:
-                done = run_wine(["reg", "add", root_name + "\\" + key, "/v", name, "/d", data, "/f"])
+                lines += ["[%s\\%s]" % (ROOT_NAMES[root_name], key),
+                          '"%s"="%s"' % (reg_text(name), reg_text(data)), ""]
+            done = import_registry(lines, self.view)
+            self.assertEqual(0, done.returncode, done.out + done.err)
+            for name, program in case.made_services:
+                done = run_wine(["sc", "create", name, "binPath=", program])
                 self.assertEqual(0, done.returncode, done.out)
+            files_before = {path: read_or_none(path) for path in case.system_files}
             with open(unix_path(app + "\\INSTALL.LOG"), "ab") as f:
                 for line in case.appended:
                     f.write(line.encode("gbk") + b"\r\n")
@@ -97,10 +132,41 @@ class Invariant(unittest.TestCase):
                 self.assertEqual(data, read_or_none(path), "%s: expected %s kept" % (where, path))
             for folder, before in trees.items():
                 self.assertEqual(before, tree_snapshot(folder), "%s: expected %s as it was" % (where, folder))
+            # One probe for every key, value and service.
+            services = case.services + [n for n, _ in case.made_services]
+            asked = (["reg|%s|%s|%s" % (r, k, n) for r, k, n, _ in case.registry] +
+                     ["reg|%s|%s|%s" % owned for owned in case.owned_registry] +
+                     ["service|" + name for name in services])
+            answers = probe(*asked) if asked else []
+            self.assertEqual(len(asked), len(answers), "%s: %s" % (where, answers))
+            at = 0
             for root_name, key, name, data in case.registry:
-                self.assertEqual("0|" + data, registry_value(root_name, key, name),
+                self.assertEqual("0|" + data, answers[at],
                                  "%s: expected %s\\%s %s kept" % (where, root_name, key, name))
+                at += 1
+            for root_name, key, name in case.owned_registry:
+                self.assertEqual("missing", answers[at],
+                                 "%s: expected the product's %s\\%s %s gone" % (where, root_name,
+                                                                               key, name))
+                at += 1
+            for name in services:
+                self.assertTrue(answers[at].startswith("present"),
+                                "%s: expected the service %s kept" % (where, name))
+                at += 1
+            for path, data in files_before.items():
+                self.assertEqual(data, read_or_none(path), "%s: expected %s as it was" % (where, path))
         finally:
+            for name, _ in case.made_services:
+                run_wine(["sc", "delete", name])
+            lines = []
+            for root_name, key, name, _ in case.registry:
+                if tag in key:
+                    lines += ["[-%s\\%s]" % (ROOT_NAMES[root_name], key), ""]
+                else:
+                    lines += ["[%s\\%s]" % (ROOT_NAMES[root_name], key),
+                              '"%s"=-' % reg_text(name), ""]
+            if lines:
+                import_registry(lines, self.view)
             for path in kept:
                 if os.path.exists(unix_path(path)):
                     os.remove(unix_path(path))

@@ -7,7 +7,7 @@ import shutil
 import unittest
 import uuid
 
-from kinstall import (BUILD, DRIVE_C, Product, ProductCase, probe, read_bytes, restart_session,
+from kinstall import (BUILD, Product, ProductCase, probe, read_bytes, restart_session,
                       run_wine, tree_snapshot, unix_path, write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
@@ -162,9 +162,8 @@ class ProtectedSpellings(SafetyCase):
 
 
 def profile_name():
-    """The prefix's user (Wine names the profile after the Unix user)."""
-    names = [n for n in os.listdir(os.path.join(DRIVE_C, "users")) if n.lower() != "public"]
-    return sorted(names)[0]
+    """The prefix's user: the profile that holds the Desktop."""
+    return probe("folder|DESKTOP")[0].strip().split("\\")[-2]
 
 
 def journal_lines(win):
