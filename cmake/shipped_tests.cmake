@@ -53,6 +53,11 @@ foreach(s test_uninstall.SilentUninstall test_safety test_invariant
                    COMMAND /usr/bin/python3 -m unittest -v ${s})
 endforeach()
 
+# The release package, signed with a throwaway certificate; the signed
+# program runs the demo.
+add_shipped_test(release WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tools/release
+                 COMMAND /usr/bin/python3 -m unittest -v release_test)
+
 # Generous against a busy machine or the emulator (the subset takes about
 # two minutes either way here), yet a hang ends well inside CI's time.
 get_property(SHIPPED_TESTS DIRECTORY PROPERTY TESTS)
