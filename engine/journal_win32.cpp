@@ -9,8 +9,10 @@
 
 #include "engine/ownership.h"
 #include "log/path_helpers.h"
+#include "program_version.h"
 
-static const char ProgramVersion[] = "UNKETRA32 1.0";
+// The same number as the version resource: both come from the build.
+static const char ProgramVersion[] = "UNKETRA32 " PROGRAM_VERSION_TEXT;
 
 static HANDLE JournalFile = INVALID_HANDLE_VALUE;
 static int32_t DryRunSwitch;

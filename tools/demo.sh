@@ -5,6 +5,7 @@
 #   --shipped  the 32-bit program as shipped (build/win32), not the 64-bit build
 #   --built    no set-up, build or session: BUILD_DIR names a tree whose Wine
 #              session runs (how the tests run it)
+# KETRA_PROGRAM names another UNKETRA32.EXE to run (a signed release's).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${KETRA_BUILD_ROOT:-$root/build}
@@ -65,9 +66,10 @@ echo "==== on the machine after the installation"
 echo
 journal='C:\KETRA-DEMO-JOURNAL.TXT'
 rm -f "$c/KETRA-DEMO-JOURNAL.TXT"
-echo "demo: running UNKETRA32.EXE /S /L$journal \"$log\""
+program=${KETRA_PROGRAM:-$BUILD_DIR/UNKETRA32.EXE}
+echo "demo: running $program /S /L$journal \"$log\""
 set +e
-"$root/tools/wine-run.sh" "$BUILD_DIR/UNKETRA32.EXE" /S "/L$journal" "$log"
+"$root/tools/wine-run.sh" "$program" /S "/L$journal" "$log"
 code=$?
 set -e
 # Linux sees the low byte of a Windows exit code (1603 shows as 67).

@@ -6,9 +6,11 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
+# libxml2-utils (xmllint) and osslsigncode: the manifest check and the
+# release's signature.
 for p in cmake make g++ clang clang-format libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
          wine wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales \
-         python3 wixl; do
+         python3 wixl libxml2-utils osslsigncode openssl; do
   have_pkg "$p" || need+=("$p")
 done
 

@@ -1,5 +1,6 @@
 """Helpers for the end-to-end scenarios: run Windows programs in the test
 prefix, map Windows paths to the Linux side, read the registry."""
+import contextlib
 import os
 import subprocess
 import tempfile
@@ -76,6 +77,36 @@ def pending_renames():
                     "HKLM\\System\\CurrentControlSet\\Control\\Session Manager",
                     "/v", "PendingFileRenameOperations")
     return out if code == 0 else ""
+
+
+# Wine's per-program setting: the Windows version UNKETRA32.EXE is shown.
+APPDEFAULTS = "HKCU\\Software\\Wine\\AppDefaults\\UNKETRA32.EXE"
+
+
+def presented_version():
+    """The Version UNKETRA32.EXE is given ("" for the prefix's default)."""
+    code, out = run("reg", "query", APPDEFAULTS, "/v", "Version")
+    for line in out.splitlines():
+        words = line.split()
+        if code == 0 and len(words) == 3 and words[0] == "Version":
+            return words[2]
+    return ""
+
+
+@contextlib.contextmanager
+def windows_version(name):
+    """UNKETRA32.EXE sees the Windows version name (win98, nt40, ...) for
+    the block; afterwards the version it saw before (the runs of the shipped
+    tree's version matrix set one for a whole scenario)."""
+    before = presented_version()
+    run("reg", "add", APPDEFAULTS, "/v", "Version", "/d", name, "/f")
+    try:
+        yield
+    finally:
+        if before:
+            run("reg", "add", APPDEFAULTS, "/v", "Version", "/d", before, "/f")
+        else:
+            run("reg", "delete", APPDEFAULTS, "/v", "Version", "/f")
 
 
 def write_ini(path, sections):

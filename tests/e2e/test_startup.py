@@ -111,18 +111,14 @@ class Startup(unittest.TestCase):
         self.assertNotIn(copy.lower(), ketra.pending_renames().lower())
 
     def test_windows_98_schedules_through_wininit(self):
-        key = "HKCU\\Software\\Wine\\AppDefaults\\UNKETRA32.EXE"
         wininit = ketra.unix("C:\\windows\\WININIT.INI")
         if os.path.exists(wininit):
             os.remove(wininit)
-        ketra.run("reg", "add", key, "/v", "Version", "/d", "win98", "/f")
-        try:
+        with ketra.windows_version("win98"):
             trace = self.launch("C:\\APP\\INSTALL.LOG")
             trace2 = ketra.read_trace(self.trace)
             os.remove(self.trace)
             self.launch("C:\\APP\\INSTALL.LOG")
-        finally:
-            ketra.run("reg", "delete", key, "/f")
         self.assertEqual("2", trace["PlatformKind"], "GetVersionExA did not report the 95 family")
         copy = trace2["TempCopyPath"]
         with open(wininit, "rb") as f:

@@ -224,9 +224,7 @@ class SilentUninstall(UninstallCase):
                         restart_session()
 
     def test_windows_98_defers_through_wininit_in_short_form(self):
-        appdefaults = "HKCU\\Software\\Wine\\AppDefaults\\UNKETRA32.EXE"
-        reg("add", appdefaults, "/v", "Version", "/d", "win98", "/f")
-        self.cleanups.append(lambda: reg("delete", appdefaults, "/f"))
+        self.enterContext(ketra.windows_version("win98"))
         wininit = unix_path(WINDOWS + "\\WININIT.INI")
         if os.path.exists(wininit):
             os.remove(wininit)
