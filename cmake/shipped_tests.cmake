@@ -10,7 +10,7 @@ set(SHIPPED_ENV "BUILD_DIR=${CMAKE_BINARY_DIR};KETRA_BUILD=${CMAKE_BINARY_DIR};K
 # once under each of them, as <name>@<version>, and not otherwise; every other
 # scenario sees the prefix's own default.
 set(WINDOWS_VERSIONS win98 nt40 win10)
-set(VERSION_SCENARIOS demo e2e.test_uninstall.SilentUninstall)
+set(VERSION_SCENARIOS demo e2e.test_uninstall.SilentUninstall e2e.test_safety)
 
 # add_shipped_test(name [WORKING_DIRECTORY dir] COMMAND ...): @VERSION@ in the
 # command stands for the version it runs under ("default" for none).
