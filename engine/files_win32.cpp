@@ -8,6 +8,8 @@
 #include "engine/deferred.h"
 #include "engine/engine_env.h"
 #include "engine/journal.h"
+#include "engine/ownership.h"
+#include "engine/ownership_files_system.h"
 #include "engine/ownership_system.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
@@ -108,39 +110,72 @@ OpResult DeleteFileAndHelpIndex(const char* path)
     return result;
 }
 
+// The backup has done its work: it goes when it lies in the product's
+// folders; anywhere else it may be anyone's file (a damaged log can name a
+// user's document as a backup) and stays where it is.
+static void ConsumeBackup(const char* backup)
+{
+    if (InProductFolders(backup))
+        DeleteFileAndHelpIndex(backup);
+    else
+        JournalRecord(WhatFile, backup, NotOwned(ReasonOutsideProduct));
+}
+
+// A dry run's answer for a restore: the backup must be readable, and the
+// target is replaced now unless it is in use.
+static OpResult ForeseeRestore(const char* backup, const char* target)
+{
+    HANDLE file = CreateFileA(backup, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Outcome(OpFailed, GetLastError());
+    CloseHandle(file);
+    return Outcome(ForeseeDelete(target).outcome == OpDeferred ? OpDeferred : OpRestored);
+}
+
 OpResult RestoreFileOrDefer(const char* backup, const char* target)
 {
+    int32_t reason = SystemFileReason(target);
+    if (reason != OwnedByLog)
+        return JournalRecord(WhatFile, target, NotOwned(reason));
     if (JournalDryRun()) {
-        bool held = ForeseeDelete(target).outcome == OpDeferred;
-        ForeseeDelete(backup);
-        return JournalRecord(WhatFile, target, Outcome(held ? OpDeferred : OpRestored));
+        OpResult foreseen = ForeseeRestore(backup, target);
+        if (foreseen.outcome != OpFailed)
+            ConsumeBackup(backup);
+        return JournalRecord(WhatFile, target, foreseen);
     }
+    // The backup is copied beside the target before the target goes: a
+    // backup that cannot be read leaves the installed file as it is.
     char temp[MAX_PATH];
-    if (CopyFileA(backup, target, FALSE)) {
-        DeleteFileAndHelpIndex(backup);
-        return JournalRecord(WhatFile, target, Outcome(OpRestored));
-    }
     MakeTempName(target, temp);
-    if (!CopyFileA(backup, temp, FALSE)) {
+    if (!CopyFileA(backup, temp, TRUE)) {
         DWORD error = GetLastError();
-        DeleteFileAndHelpIndex(target);
+        // A copy cut short leaves a part of the file under the new name.
+        if (error != ERROR_FILE_EXISTS)
+            DeleteFileA(temp);
         return JournalRecord(WhatFile, target, Outcome(OpFailed, error));
     }
-    DeleteFileAndHelpIndex(backup);
-    ReplaceAtRestart(target, temp);
-    return JournalRecord(WhatFile, target, Outcome(OpDeferred));
+    OpResult result = ReplaceOrDefer(temp, target);
+    if (result.outcome == OpFailed)
+        DeleteFileA(temp);
+    else
+        ConsumeBackup(backup);
+    return JournalRecord(WhatFile, target, result);
 }
 
 OpResult RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore)
 {
     if (!HasWildcards(path)) {
-        bool restoring = restore == 1 && backup && backup[0];
-        // The file makes way for its backup: the restore is what the journal says.
-        OpResult removed =
-            restoring && JournalDryRun() ? Outcome(OpRemoved) : DeleteFileAndHelpIndex(path);
-        if (!restoring)
-            return removed;
-        return RestoreFileOrDefer(backup, path);
+        if (restore != 1 || !backup || !backup[0])
+            return DeleteFileAndHelpIndex(path);
+        // The backup takes the file's place in one step: the file is never
+        // deleted first, so a restore that fails leaves it as it was.
+        OpResult restored = RestoreFileOrDefer(backup, path);
+        if (restored.outcome == OpRestored || restored.outcome == OpDeferred) {
+            DeleteHelpIndex(path, ".GID");
+            DeleteHelpIndex(path, ".FTS");
+        }
+        return restored;
     }
     char dir[MAX_PATH];
     lstrcpynA(dir, path, sizeof(dir));
