@@ -95,47 +95,30 @@ bool RealLocation(const char* path, char* out)
     // the rest is added back to its name.
     char head[MAX_PATH];
     CopyText(head, normal, sizeof head);
-    char* cut = nullptr;
     while (GetFileAttributesA(head) == INVALID_FILE_ATTRIBUTES) {
         char* last = LastBackslash(head);
-        if (!last || last - head < 2)
+        if (!last)
             break;
-        if (cut)
-            *cut = '\\';
-        cut = last;
-        *cut = 0;
-        if (strlen(head) == 2) {
-            // "C:" alone names the drive's current folder: keep the root.
-            *cut = '\\';
-            head[3] = 0;
+        if (last - head <= 2) {
+            head[3] = 0; // the drive's root: "C:" alone would name its current folder
             break;
         }
+        *last = 0;
     }
-    const char* rest = cut ? normal + (cut - head) : "";
-    if (cut)
-        *cut = 0;
+    const char* rest = normal + strlen(head);
     char named[MAX_PATH];
     FinalPathFunc finalPath = FinalPathProcedure();
-    if (finalPath && FinalName(finalPath, head, named, sizeof named)) {
-        // named holds the folder's own spelling.
-    } else if (!finalPath) {
-        CopyText(named, head, sizeof named);
-        if (!WalkedName(named, sizeof named))
-            return false;
-    } else {
-        // A name the system cannot open (a drive that is not there): as
-        // spelt, and its links are nothing the walk could follow either.
+    if (!finalPath || !FinalName(finalPath, head, named, sizeof named)) {
+        // Without the system's own name (an old system, or a drive that is
+        // not there): as spelt, once no component on the way is a link.
         CopyText(named, head, sizeof named);
         if (!WalkedName(named, sizeof named))
             return false;
     }
     char joined[MAX_PATH * 2];
     CopyText(joined, named, sizeof joined);
-    if (rest[0]) {
-        if (!EndsWithBackslash(joined))
-            AppendText(joined, "\\", sizeof joined);
-        AppendText(joined, rest + 1, sizeof joined);
-    }
+    AppendText(joined, "\\", sizeof joined);
+    AppendText(joined, rest, sizeof joined);
     return NormalizePathText(joined, out, MAX_PATH) != 0;
 }
 
@@ -192,10 +175,31 @@ static void ReadFolderValue(HKEY key, const char* name, char* value)
         CopyText(value, raw, MAX_PATH);
 }
 
+// A Program Files folder, its Common Files folder, and, for the 32-bit
+// programs' "... (x86)" folder, the 64-bit programs' folder beside it.
+static void KeepProgramFolder(const char* folder)
+{
+    if (!folder[0])
+        return;
+    KeepFolder(folder);
+    KeepJoined(folder, "Common Files");
+    const char x86[] = " (x86)";
+    size_t n = strlen(folder);
+    size_t tail = sizeof x86 - 1;
+    if (n > tail + 3 && lstrcmpiA(folder + n - tail, x86) == 0) {
+        char plain[MAX_PATH];
+        CopyText(plain, folder, (int32_t)(n - tail + 1));
+        KeepFolder(plain);
+        KeepJoined(plain, "Common Files");
+    }
+}
+
 // The Program Files and Common Files folders in one registry view. A 32-bit
 // program on a 64-bit system reads the (x86) folder as "ProgramFilesDir";
-// the 64-bit programs' folder is "ProgramW6432Dir" there, and the other
-// view holds the other spelling: every one of them is kept.
+// the other view holds the 64-bit programs' folder. A system that presents
+// itself as one of the 95 family has no views (the view flags are not
+// heeded there), so the names are also taken from the environment and from
+// the (x86) folder's name.
 static void KeepProgramFolders(REGSAM view)
 {
     static const char* const names[] = {"ProgramFilesDir",       "ProgramW6432Dir",
@@ -208,9 +212,22 @@ static void KeepProgramFolders(REGSAM view)
     for (const char* name : names) {
         char value[MAX_PATH];
         ReadFolderValue(key, name, value);
-        KeepFolder(value);
+        KeepProgramFolder(value);
     }
     RegCloseKey(key);
+}
+
+static void KeepProgramFoldersOfEnvironment()
+{
+    static const char* const names[] = {
+        "ProgramFiles",       "ProgramFiles(x86)",       "ProgramW6432",
+        "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432"};
+    for (const char* name : names) {
+        char folder[MAX_PATH];
+        DWORD n = GetEnvironmentVariableA(name, folder, sizeof folder);
+        if (n > 0 && n < sizeof folder)
+            KeepProgramFolder(folder);
+    }
 }
 
 // Every value of a key that names a folder: the shell folders of one user
@@ -262,28 +279,44 @@ static void KeepEveryUsersShellFolders()
     }
 }
 
-// A profile and what every profile holds at its first level (Desktop,
-// Documents, AppData ...), with the application data and temporary folders
-// below: the shell folders of a user whose settings are not loaded.
+// A profile and the folders every profile holds (Desktop, Documents,
+// AppData ...), with the application data and temporary folders below: the
+// shell folders of a user whose settings are not loaded. By name, not by
+// what lies there: a product may have its own folder in a profile.
 static void KeepProfile(const char* profile)
 {
     KeepFolder(profile);
-    char pattern[MAX_PATH];
-    CopyText(pattern, profile, sizeof pattern);
-    AppendText(pattern, "\\*", sizeof pattern);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
-                KeepJoined(profile, found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    static const char* const inner[] = {
-        "AppData\\Local",       "AppData\\Roaming",     "AppData\\LocalLow",
-        "AppData\\Local\\Temp", "Local Settings\\Temp", "Local Settings\\Application Data",
-        "Application Data",     "My Documents",         "Start Menu\\Programs"};
+    static const char* const inner[] = {"Desktop",
+                                        "Documents",
+                                        "My Documents",
+                                        "Downloads",
+                                        "Music",
+                                        "Pictures",
+                                        "Videos",
+                                        "Favorites",
+                                        "Links",
+                                        "Contacts",
+                                        "Searches",
+                                        "Saved Games",
+                                        "Templates",
+                                        "Start Menu",
+                                        "Start Menu\\Programs",
+                                        "Recent",
+                                        "SendTo",
+                                        "NetHood",
+                                        "PrintHood",
+                                        "Cookies",
+                                        "OneDrive",
+                                        "AppData",
+                                        "AppData\\Local",
+                                        "AppData\\Roaming",
+                                        "AppData\\LocalLow",
+                                        "AppData\\Local\\Temp",
+                                        "Application Data",
+                                        "Local Settings",
+                                        "Local Settings\\Temp",
+                                        "Local Settings\\Application Data",
+                                        "Temp"};
     for (const char* name : inner)
         KeepJoined(profile, name);
 }
@@ -416,7 +449,8 @@ static void ReadKeptFolders()
     KeepProgramFolders(0);
     KeepProgramFolders(KEY_WOW64_64KEY);
     KeepProgramFolders(KEY_WOW64_32KEY);
-    KeepFolder(ProgramFilesDir);
+    KeepProgramFoldersOfEnvironment();
+    KeepProgramFolder(ProgramFilesDir);
     KeepEveryUsersShellFolders();
     KeepProfiles();
     KeepTemporaryFolders();

@@ -34,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TableHost.CommonStartMenu = "C:\\WINNT\\Profiles\\All Users\\Start Menu";
     TableHost.SharedDlls = {"C:\\APP\\SHARED.DLL"};
     TableHost.ShortNames = {{"C:\\Program Files", "C:\\PROGRA~1"}};
+    TableHost.KeptFolders = {"C:\\Program Files", "C:\\WINNT\\Profiles", "\\\\srv\\share"};
 
     char folder[260];
     int result =

@@ -150,13 +150,21 @@ void ConvertPathNames(char* path, int32_t mode)
 }
 
 // Drops the dots and spaces that end the name written since nameStart: the
-// file system drops them too. Neither is ever the second byte of a
-// double-byte character.
-static int32_t TrimName(const char* out, int32_t nameStart, int32_t at)
+// file system drops them too. Whole characters only: the name is walked
+// from its start, so a byte that ends a double-byte character stays.
+static int32_t TrimName(char* out, int32_t nameStart, int32_t at)
 {
-    while (at > nameStart && (out[at - 1] == '.' || out[at - 1] == ' '))
-        at--;
-    return at;
+    char saved = out[at];
+    out[at] = 0;
+    int32_t keep = nameStart;
+    for (const char* c = out + nameStart; *c;) {
+        const char* next = NextChar(c);
+        if (!(next - c == 1 && (*c == '.' || *c == ' ')))
+            keep = (int32_t)(next - out);
+        c = next;
+    }
+    out[at] = saved;
+    return keep;
 }
 
 // Copies the name at *from (up to a backslash or the end) to out at *at,
@@ -190,13 +198,16 @@ int32_t NormalizePathText(const char* path, char* out, int32_t size)
     const char* p = slashes;
     int32_t at = 0;
     if (p[0] == '\\' && p[1] == '\\') {
-        // Device and raw names are nothing a log may name.
-        if (p[2] == '?' || p[2] == '.')
-            return 0;
         // The root of a share is "\\server\share": ".." never climbs above it.
         out[at++] = '\\';
         out[at++] = '\\';
         p += 2;
+        while (*p == '\\')
+            p++;
+        // Device and raw names ("\\?\", "\\.\") are nothing a log may name,
+        // nor is a server whose name starts so.
+        if (*p == '?' || *p == '.')
+            return 0;
         for (int32_t names = 0; names < 2; names++) {
             while (*p == '\\')
                 p++;

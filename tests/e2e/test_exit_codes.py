@@ -165,7 +165,8 @@ class UserStops(ExitCodeCase):
                 if cls == "#32770" and self.gui.try_ask("text %s 1148" % window) is not None:
                     return window
             return None
-        self.assertTrue(self.gui.until(lambda: file_dialog() is not None, 30), "no open dialog")
+        self.assertTrue(self.gui.until(lambda: file_dialog() is not None, 120),
+                        "no open dialog")
         self.gui.click(file_dialog(), IDCANCEL)
         self.assertEqual(CANCELLED, self.finish())
 

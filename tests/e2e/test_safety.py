@@ -7,8 +7,8 @@ import shutil
 import unittest
 import uuid
 
-from kinstall import (BUILD, Product, ProductCase, probe, restart_session, run_wine, tree_snapshot, unix_path,
-                      write_bytes)
+from kinstall import (BUILD, DRIVE_C, Product, ProductCase, probe, read_bytes, restart_session,
+                      run_wine, tree_snapshot, unix_path, write_bytes)
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 WINDOWS = "C:\\windows"
@@ -159,6 +159,130 @@ class ProtectedSpellings(SafetyCase):
             self.assertTrue(self.exists(m), "expected %s to survive" % m)
         self.assertFalse(self.exists(app + "\\A.TXT"))
 
+
+
+def profile_name():
+    """The prefix's user (Wine names the profile after the Unix user)."""
+    names = [n for n in os.listdir(os.path.join(DRIVE_C, "users")) if n.lower() != "public"]
+    return sorted(names)[0]
+
+
+def journal_lines(win):
+    with open(unix_path(win), "rb") as f:
+        return f.read().decode("utf-8").split("\r\n")
+
+
+class KeptFolders(SafetyCase):
+    """Trees, wildcards and made folders that name what the system and the
+    users keep: profiles and their root, another profile, TEMP, the
+    system's INF files, ProgramData, a vendor folder another product
+    shares, and the same through links above them and through a share."""
+
+    def test_no_tree_or_made_folder_reaches_a_kept_folder(self):
+        app = self.app
+        tag = self.tag
+        self.product.add("a.txt", b"a")
+        self.install(self.product, ["title Kept", "appdir " + app, "tree %APPDIR%\\CACHE",
+                                    "copy a.txt | %APPDIR%\\CACHE\\A.TXT",
+                                    "copy a.txt | %APPDIR%\\A.TXT"])
+        user = profile_name()
+        profile = "C:\\users\\" + user
+        other = "C:\\users\\KTRO" + tag
+        vendor = "C:\\Program Files\\Common Files\\KTRV" + tag
+        sentinels = {profile + "\\KTR%s.TXT" % tag: b"profile root",
+                     profile + "\\Documents\\KTR%s.TXT" % tag: b"documents",
+                     profile + "\\Temp\\KTR%s.TXT" % tag: b"temporary",
+                     "C:\\users\\Public\\KTR%s.TXT" % tag: b"public",
+                     other + "\\Documents\\MINE.TXT": b"another user's",
+                     "C:\\windows\\inf\\KTR%s.INF" % tag: b"[Version]",
+                     "C:\\ProgramData\\KTR%s\\KEEP.TXT" % tag: b"program data",
+                     vendor + "\\SHARED.DLL": b"another product shares this"}
+        for path, data in sentinels.items():
+            write_bytes(path, data)
+        empties = ["C:\\users\\KTRE" + tag, profile + "\\KTRE" + tag, "C:\\ProgramData\\KTRE" + tag]
+        for folder in empties:
+            os.makedirs(unix_path(folder), exist_ok=True)
+        # Another profile the system lists, in both registry views.
+        sid = "S-1-5-21-7-7-7-%d" % (int(tag[1:], 16) % 100000)
+        profiles = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid
+        for view in ("/reg:64", "/reg:32"):
+            run_wine(["reg", "add", profiles, "/v", "ProfileImagePath", "/d", other, "/f", view])
+        # Links above the folders: the old name of the profiles' root, and one of our own.
+        links = [("C:\\Documents and Settings", "C:\\users"), ("C:\\KLNK" + tag, "C:\\users")]
+        for link, target in links:
+            if not os.path.lexists(unix_path(link)):
+                os.symlink(unix_path(target), unix_path(link))
+
+        def clean():
+            for path in sentinels:
+                if os.path.exists(unix_path(path)):
+                    os.remove(unix_path(path))
+            for folder in empties + [other, vendor, "C:\\ProgramData\\KTR" + tag]:
+                shutil.rmtree(unix_path(folder), ignore_errors=True)
+            for link, _ in links:
+                if os.path.islink(unix_path(link)):
+                    os.remove(unix_path(link))
+            for view in ("/reg:64", "/reg:32"):
+                run_wine(["reg", "delete", profiles, "/f", view])
+        self.cleanups.append(clean)
+        inf_before = tree_snapshot("C:\\windows\\inf")
+        hostile = ["File Tree: " + profile, "File Tree: C:\\users", "File Tree: C:\\users\\",
+                   "File Tree: C:\\users\\Public", "File Tree: " + other,
+                   "File Tree: " + other + "\\Documents", "File Tree: C:\\windows\\inf\\*.*",
+                   "File Tree: C:\\windows\\inf", "File Copy: C:\\windows\\inf\\*.INF",
+                   "File Tree: " + profile + "\\Temp", "File Copy: " + profile + "\\Temp\\*.*",
+                   "File Tree: " + profile + "\\Documents", "File Tree: C:\\ProgramData",
+                   "File Tree: " + vendor,
+                   "File Tree: C:\\Documents and Settings\\" + user,
+                   "File Tree: C:\\Documents and Settings\\" + user + "\\Documents",
+                   "File Tree: C:\\KLNK%s\\%s\\Temp" % (tag, user),
+                   "File Tree: \\\\localhost\\C$\\users\\" + user,
+                   "File Tree: \\\\localhost\\ADMIN$\\System32",
+                   "Made Dir: C:\\users", "Made Dir: C:\\ProgramData",
+                   "Made Dir: " + profile]
+        self.append_log(hostile)
+        log = app + "\\INSTALL.LOG"
+        dry = self.root + "\\DRY.TXT"
+        real = self.root + "\\REAL.TXT"
+
+        done = run_wine([PROGRAM, "/S", "/N", "/L" + dry, log], timeout=300)
+        self.assertEqual(0, done.returncode, done.out + done.err)
+        self.assertTrue(self.exists(app + "\\CACHE\\A.TXT"), "expected the dry run to change nothing")
+        done = run_wine([PROGRAM, "/S", "/L" + real, log], timeout=300)
+        self.assertEqual(0, done.returncode, done.out + done.err)
+
+        for path, data in sentinels.items():
+            self.assertEqual(data, read_bytes(path) if self.exists(path) else None,
+                             "expected %s kept" % path)
+        for folder in empties:
+            self.assertTrue(os.path.isdir(unix_path(folder)), "expected the empty %s kept" % folder)
+        self.assertEqual(inf_before, tree_snapshot("C:\\windows\\inf"), "expected the INF files kept")
+        self.assertFalse(self.exists(app), "expected the product's own folder gone")
+
+        # Each refusal is in the journal with its reason, and the dry run
+        # foresaw the same. A folder is named as the entry gives it, less a
+        # trailing backslash and a "*.*" pattern.
+        def entry_name(line):
+            name = line.split(": ", 1)[1]
+            name = name[:-4] if name.endswith("\\*.*") else name
+            return name.rstrip("\\").lower()
+        for journal, words in ((dry, "would be kept (not the product's)"),
+                               (real, "kept (not the product's)")):
+            kept = {}
+            for l in journal_lines(journal):
+                parts = l.split(" | ")
+                if len(parts) >= 6 and parts[3] == words:
+                    kept[parts[4].lower()] = parts[5]
+            # (A file line with a wildcard names no file the log finds: it
+            # is kept only for a repair, and nothing deletes it.)
+            for line in hostile:
+                if not line.startswith("File Copy: "):
+                    self.assertIn(entry_name(line), kept, "%s: %s\n%s" % (journal, line, kept))
+            reasons = set(kept.values())
+            for reason in ("a folder the system or a user keeps, or one that holds one",
+                           "outside the log's folder and the folders the log made",
+                           "on a network share the log does not lie on"):
+                self.assertIn(reason, reasons, journal)
 
 if __name__ == "__main__":
     unittest.main()

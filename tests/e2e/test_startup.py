@@ -68,7 +68,8 @@ class Startup(unittest.TestCase):
                     if cls == "#32770" and gui.try_ask("text %s 1148" % window) is not None:
                         return window
                 return None
-            self.assertTrue(gui.until(lambda: file_dialog() is not None, 30), "no open-file dialog")
+            self.assertTrue(gui.until(lambda: file_dialog() is not None, 120),
+                            "no open-file dialog")
             dialog = file_dialog()
             answer(gui, dialog)
             self.assertTrue(gui.gone(dialog, 20000), "the open-file dialog stayed")

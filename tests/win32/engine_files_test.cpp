@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 #include "app/system_facts.h"
 #include "engine/deferred.h"
 #include "engine/files.h"
+#include "engine/journal.h"
 #include "engine/ownership_system.h"
 #include "log/reader.h"
 #include "tests/win32/test_support.h"
@@ -338,6 +340,37 @@ TEST_F(EngineFiles, InUseFileIsDeletedAtRestartOnlyWhenAllowed)
     ResetDeferredWork();
     EXPECT_EQ(OpMissing, DeleteFileOrDefer((dir + "\\MISSING.DLL").c_str()).outcome);
     EXPECT_EQ(0, DeferredSoFar().restartNeeded) << "a missing file schedules nothing";
+}
+
+// A tree whose files all resist (held open, and the log gives no leave to
+// wait for the restart) is given up after a bounded number of failures.
+TEST_F(EngineFiles, ResistingTreeIsLeftAfterABoundedNumberOfFailures)
+{
+    std::string dir = ScratchFolder("resisting");
+    std::vector<HANDLE> held;
+    for (int sub = 0; sub < 4; sub++) {
+        std::string folder = dir + "\\S" + std::to_string(sub);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        for (int i = 0; i < 10; i++) {
+            std::string file = folder + "\\F" + std::to_string(i) + ".DAT";
+            ASSERT_TRUE(WriteFileText(file, "held"));
+            held.push_back(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+            ASSERT_NE(INVALID_HANDLE_VALUE, held.back());
+        }
+    }
+    JournalReset();
+    DeleteInUseFiles = 0;
+    OpResult result = RemoveDirectoryTree(dir.c_str(), 1);
+    EXPECT_EQ(OpFailed, result.outcome);
+    EXPECT_NE(0u, result.error);
+    // Sixteen files, then one line for the tree; not forty.
+    EXPECT_EQ(17, JournalFailedOperations());
+    for (HANDLE h : held)
+        CloseHandle(h);
+    JournalReset();
+    DeleteInUseFiles = 1;
+    EXPECT_EQ(OpRemoved, RemoveDirectoryTree(dir.c_str(), 1).outcome) << "once let go, it goes";
 }
 
 TEST_F(EngineFiles, OwnModuleIsLeftToTheCleanupStage)

@@ -154,9 +154,9 @@ bool StandIn::Start(const std::string& groups)
         return false;
     }
     // Its service answers once it has read the groups and registered; a busy
-    // machine may take a while.
+    // machine may take a while (a minute was seen not to be enough).
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < 60000) {
+    while (GetTickCount() - start < 180000) {
         if (ProgmanAnswers())
             return true;
         if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
