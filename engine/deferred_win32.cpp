@@ -65,7 +65,10 @@ static bool MayBeOwnModule(const char* path)
     }
     char name[MAX_PATH];
     LastName(path, name);
-    return name[0] && (lstrcmpiA(name, Own.longName) == 0 || lstrcmpiA(name, Own.shortName) == 0);
+    // Names of other lengths differ at no cost.
+    size_t length = strlen(name);
+    return length && ((length == strlen(Own.longName) && lstrcmpiA(name, Own.longName) == 0) ||
+                      (length == strlen(Own.shortName) && lstrcmpiA(name, Own.shortName) == 0));
 }
 
 // path names the running program's file (in either name form).
@@ -82,11 +85,7 @@ static bool IsOwnModule(const char* path)
 // A shortcut is journalled as a link, every other file as a file.
 static JournalWhat FileKind(const char* path)
 {
-    size_t length = strlen(path);
-    if (length > 4 &&
-        (lstrcmpiA(path + length - 4, ".LNK") == 0 || lstrcmpiA(path + length - 4, ".PIF") == 0))
-        return WhatLink;
-    return WhatFile;
+    return HasExtension(path, ".LNK") || HasExtension(path, ".PIF") ? WhatLink : WhatFile;
 }
 
 // The file opens with access while others may do anything with it; else

@@ -94,7 +94,7 @@ static void DeleteHelpIndex(const char* path, const char* ext)
 {
     size_t len = strlen(path);
     char index[MAX_PATH];
-    if (len < 5 || len >= sizeof(index) || lstrcmpiA(path + len - 4, ".HLP") != 0)
+    if (len < 5 || len >= sizeof(index) || !HasExtension(path, ".HLP"))
         return;
     lstrcpyA(index, path);
     lstrcpyA(index + len - 4, ext);
@@ -210,18 +210,14 @@ enum { ShellReadPollMs = 50, ShellReadLimitMs = 3000 };
 
 // RemoveDirectoryA for a folder the shell may be reading just then: while the
 // shell hears of a file or folder it reads the folder that holds it, and the
-// system refuses to remove a folder being read. Such a folder is tried again
-// when the shell has been told everything so far.
+// system refuses to remove a folder being read (a sharing violation). Only
+// such a folder is tried again, when the shell has been told everything so
+// far; any other refusal is the answer.
 static int RemoveDirectoryAfterShell(const char* path)
 {
-    // Some systems remove the folder behind a link in place of the link.
-    if (IsReparsePoint(path))
-        return FALSE;
     if (RemoveDirectoryA(path))
         return TRUE;
-    DWORD error = GetLastError();
-    if (error == ERROR_DIR_NOT_EMPTY || error == ERROR_FILE_NOT_FOUND ||
-        error == ERROR_PATH_NOT_FOUND)
+    if (GetLastError() != ERROR_SHARING_VIOLATION)
         return FALSE;
     FlushShellNotifications();
     // The shell reads a folder a little after it hears of it, and holds it
@@ -267,11 +263,24 @@ OpResult RemoveEmptyDirectory(const char* path)
 {
     if (JournalDryRun())
         return JournalRecord(WhatFolder, path, ForeseeRemoveFolder(path));
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (IsReparsePoint(path))
+    // Some systems remove the folder behind a link in place of the link.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return JournalRecord(WhatFolder, path, Outcome(OpMissing));
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return JournalRecord(WhatFolder, path, Outcome(OpKeptProtected));
+    // A read-only folder refuses to go; one that stays keeps its attributes.
+    DWORD settable = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly) {
+        DWORD cleared = settable & ~FILE_ATTRIBUTE_READONLY;
+        SetFileAttributesA(path, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
+    }
     if (!RemoveDirectoryAfterShell(path)) {
         DWORD error = GetLastError();
+        if (readOnly)
+            SetFileAttributesA(path, settable);
         if (error == ERROR_DIR_NOT_EMPTY)
             return JournalRecord(WhatFolder, path, Outcome(OpKeptUserData));
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)

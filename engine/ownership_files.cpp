@@ -31,6 +31,17 @@ static void JoinCanonical(char* out, const char* base, const char* name)
         out[0] = 0;
 }
 
+void MakeHiveFolders(SystemFolderSet* set)
+{
+    set->config[0][0] = set->config[1][0] = set->profiles[0] = 0;
+    if (set->system[0])
+        JoinCanonical(set->config[0], set->system, "config");
+    if (set->windows[0]) {
+        JoinCanonical(set->config[1], set->windows, "System32\\config");
+        JoinCanonical(set->profiles, set->windows, "Profiles");
+    }
+}
+
 void MakeSystemFolderSet(SystemFolderSet* set, const char* windows, const char* system,
                          ShortFormFunc shortForm, void* context)
 {
@@ -39,6 +50,7 @@ void MakeSystemFolderSet(SystemFolderSet* set, const char* windows, const char* 
         set->windows[0] = 0;
     if (!NormalizePathText(system ? system : "", set->system, SystemFolderSize))
         set->system[0] = 0;
+    MakeHiveFolders(set);
     // The folders below the Windows folder that are system folders on one
     // system or another: a 64-bit system keeps its 32-bit one in SysWOW64,
     // and a 32-bit program reaches the 64-bit one as Sysnative.
@@ -75,8 +87,11 @@ void MakeSystemFolderSet(SystemFolderSet* set, const char* windows, const char* 
 
 bool IsSystemFolder(const char* folder, const SystemFolderSet* set)
 {
+    // Texts equal without regard to case have the same length: most
+    // folders differ there already, at no cost.
+    size_t length = strlen(folder);
     for (int32_t i = 0; i < set->count; i++) {
-        if (CompareNoCase(set->folder[i], folder) == 0)
+        if (strlen(set->folder[i]) == length && CompareNoCase(set->folder[i], folder) == 0)
             return true;
     }
     return false;
@@ -121,17 +136,12 @@ bool IsHiveFile(const char* canonical, const SystemFolderSet* set)
     if (NameBegins(name, "NTUSER.DAT") || NameBegins(name, "NTUSER.MAN") ||
         NameBegins(name, "USRCLASS.DAT"))
         return true;
-    char config[SystemFolderSize];
-    if (set->system[0]) {
-        JoinCanonical(config, set->system, "config");
+    for (const char* config : set->config) {
         if (config[0] && PathWithin(canonical, config))
             return true;
     }
     if (!set->windows[0])
         return false;
-    JoinCanonical(config, set->windows, "System32\\config");
-    if (config[0] && PathWithin(canonical, config))
-        return true;
     // The 95 family keeps its hives in the Windows folder, and each user's
     // USER.DAT in a profile below it.
     static const char* const oldHives[] = {"USER.DAT",   "USER.DA0",    "SYSTEM.DAT",
@@ -149,10 +159,8 @@ bool IsHiveFile(const char* canonical, const SystemFolderSet* set)
         return false;
     memcpy(folder, canonical, (size_t)length);
     folder[length] = 0;
-    char profiles[SystemFolderSize];
-    JoinCanonical(profiles, set->windows, "Profiles");
     return CompareNoCase(folder, set->windows) == 0 ||
-           (profiles[0] && PathWithin(folder, profiles));
+           (set->profiles[0] && PathWithin(folder, set->profiles));
 }
 
 FilePlace PlaceOfFile(const char* textFolder, const char* realFolder, const SystemFolderSet* system,

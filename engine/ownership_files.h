@@ -16,10 +16,18 @@ enum { MaxSystemFolders = 24, SystemFolderSize = 260 };
 struct SystemFolderSet {
     int32_t count;
     char folder[MaxSystemFolders][SystemFolderSize];
-    // The Windows and System folders (canonical, long), for the hives.
+    // The Windows and System folders (canonical, long), for the hives, and
+    // the folders whose files are hives: the System folder's "config" (as
+    // the System folder and as System32 spell it) and the 95 family's
+    // profiles below the Windows folder.
     char windows[SystemFolderSize];
     char system[SystemFolderSize];
+    char config[2][SystemFolderSize];
+    char profiles[SystemFolderSize];
 };
+
+// Fills the hive folders of set from its windows and system members.
+void MakeHiveFolders(SystemFolderSet* set);
 
 // Turns path (size bytes, in place) into its short form; may be null.
 typedef void (*ShortFormFunc)(char* path, int32_t size, void* context);

@@ -55,6 +55,7 @@ static void ReadFacts()
         real->windows[0] = 0;
     if (!RealLocation(system, real->system))
         real->system[0] = 0;
+    MakeHiveFolders(real);
     for (int32_t i = 0; i < Facts.spelt.count && real->count < MaxSystemFolders; i++) {
         if (RealLocation(Facts.spelt.folder[i], real->folder[real->count]))
             real->count++;

@@ -26,14 +26,38 @@ static int32_t QueryCounter(HKEY key, const char* name, int32_t* count)
     return ParseCounterValue(type, data, size, count);
 }
 
+SharedCounters OpenSharedCounters()
+{
+    SharedCounters counters = {0};
+    HKEY key = nullptr;
+    if (NewShell &&
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) == ERROR_SUCCESS)
+        counters.key = (uintptr_t)key;
+    return counters;
+}
+
+void CloseSharedCounters(SharedCounters* counters)
+{
+    if (counters->key)
+        RegCloseKey((HKEY)counters->key);
+    counters->key = 0;
+}
+
 int32_t ReleaseSharedFile(const char* path, int32_t copies, const UninstallRequest& request)
 {
-    HKEY key = nullptr;
+    SharedCounters counters = OpenSharedCounters();
+    int32_t result = ReleaseSharedFileIn(counters, path, copies, request);
+    CloseSharedCounters(&counters);
+    return result;
+}
+
+int32_t ReleaseSharedFileIn(const SharedCounters& counters, const char* path, int32_t copies,
+                            const UninstallRequest& request)
+{
+    HKEY key = (HKEY)counters.key;
     int32_t result = SharedNoCounter;
     int32_t count = 0;
-    if (!NewShell)
-        return SharedNoCounter;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
+    if (!key)
         return SharedNoCounter;
     if (QueryCounter(key, path, &count) && count > 0) {
         int32_t n = LoweredCount(count, copies, request.rollback);
@@ -63,7 +87,6 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies, const UninstallReque
                 JournalRecord(WhatFile, path, Outcome(OpKeptChosen));
         }
     }
-    RegCloseKey(key);
     return result;
 }
 

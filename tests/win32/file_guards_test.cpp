@@ -201,3 +201,23 @@ TEST_F(FileGuards, OnlyAFileInUseWaitsForTheRestart)
     EXPECT_EQ("", PendingRenames());
     SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
+
+TEST_F(FileGuards, AFolderThatStaysKeepsItsAttributes)
+{
+    std::string dir = ScratchFolder("folderattributes");
+    std::string kept = dir + "\\KEPT";
+    std::string empty = dir + "\\EMPTY";
+    ASSERT_TRUE(CreateDirectoryA(kept.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(empty.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileText(kept + "\\USER.TXT", "the user's"));
+    const DWORD marked = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    SetFileAttributesA(kept.c_str(), marked);
+    SetFileAttributesA(empty.c_str(), marked);
+    DWORD before = GetFileAttributesA(kept.c_str());
+    ASSERT_TRUE(before & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(OpKeptUserData, RemoveEmptyDirectory(kept.c_str()).outcome);
+    EXPECT_EQ(before, GetFileAttributesA(kept.c_str())) << "its attributes stay";
+    EXPECT_EQ(OpRemoved, RemoveEmptyDirectory(empty.c_str()).outcome) << "read-only, yet empty";
+    EXPECT_FALSE(PathExists(empty));
+    SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
