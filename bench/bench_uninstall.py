@@ -11,11 +11,13 @@ under Wine, in one interleaved run of these contenders:
   peer      the same product as an MSI package built with wixl, removed by
             Wine's msiexec /x /qn.
 
-Wall times are whole processes, start to end. Prints figures; asserts
-nothing. Run after tools/build.sh with the Wine session up:
+Wall times are whole processes, start to end. Before the timed rounds,
+each program's calls into the file functions of kernel32 per removed file
+are counted under Wine's relay channel (as tests/e2e/test_call_count.py
+counts them; --no-count skips it). Prints figures; asserts nothing. Run after tools/build.sh with the Wine session up:
     BUILD_DIR=build/win64 tools/wine-session.sh start
     python3 bench/bench_uninstall.py [--rounds R] [--no-visible] [--no-peer]
-        [--program NAME=PATH ...] [--install-wixl] [counts...]
+        [--program NAME=PATH ...] [--install-wixl] [--no-count] [counts...]
 --program adds another build of UNKETRA32.EXE as a contender (for a before
 and after). The peer needs Debian's wixl; --install-wixl installs it with
 apt-get when it is missing (by hand only), else the peer is skipped."""
@@ -30,6 +32,7 @@ import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
 from kinstall import BUILD, TOOLS, run_wine, unix_path  # noqa: E402
+from test_call_count import calls_per_removed_file  # noqa: E402
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 WORK = os.path.join(BUILD, "bench")
@@ -229,6 +232,7 @@ def main():
     parser.add_argument("--no-visible", action="store_true")
     parser.add_argument("--no-peer", action="store_true")
     parser.add_argument("--install-wixl", action="store_true")
+    parser.add_argument("--no-count", action="store_true")
     parser.add_argument("--program", action="append", default=[],
                         help="NAME=PATH of another UNKETRA32.EXE to time with /S")
     args = parser.parse_args()
@@ -238,6 +242,15 @@ def main():
     use_peer = not args.no_peer and have_wixl(args.install_wixl)
     if not args.no_peer and not use_peer:
         print("peer skipped: wixl is not installed (apt-get install wixl, or --install-wixl)")
+
+    if not args.no_count:
+        for name, path in programs:
+            root = "C:\\KBENCH\\count-%s" % uuid.uuid4().hex[:6]
+            os.makedirs(unix_path(root))
+            total, by_name = calls_per_removed_file(root, path)
+            shutil.rmtree(unix_path(root), ignore_errors=True)
+            print("%s: file calls per removed file: %.2f (%s)" % (
+                name, total, ", ".join("%s %.2f" % kv for kv in sorted(by_name.items()))))
 
     startup = {name: uninstall(path, 0, "/S")["wall"] for name, path in programs}
     for name in startup:

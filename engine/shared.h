@@ -8,11 +8,17 @@ enum { SharedNoCounter = 0, SharedKeep = 1, SharedRemove = 2 };
 
 // The counters' key, opened once for a phase: each file then costs one
 // look-up, not an open, a look-up and a close. key 0: there is no key (or
-// no shell that keeps counters).
+// no shell that keeps counters). When the key holds fewer values than the
+// phase has files, their names are read once and a file whose name none of
+// them can be (CounterNameSignature) costs no look-up at all.
 struct SharedCounters {
     uintptr_t key;
+    int32_t known;        // the names' signatures below are every value's
+    int32_t count;        // how many
+    uint32_t* signatures; // sorted
 };
-SharedCounters OpenSharedCounters();
+// lookups: the files the phase may look up.
+SharedCounters OpenSharedCounters(int32_t lookups);
 void CloseSharedCounters(SharedCounters* counters);
 
 // Lowers the counter of path by copies (by 1 in a roll-back). 0: the file has

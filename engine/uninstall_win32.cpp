@@ -224,7 +224,7 @@ static void RestoreIniEntries(UninstallState* s)
 // Phases 7 and 8: shared counters are settled before any file goes.
 static void ReleaseCounters(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
-    SharedCounters counters = OpenSharedCounters();
+    SharedCounters counters = OpenSharedCounters(list->Count);
     for (int32_t step = 0;; step++) {
         int32_t i = PlanEntryAt(phase, list->Count, step, StopAsked());
         if (i < 0)
