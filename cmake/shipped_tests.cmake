@@ -19,6 +19,7 @@ set_tests_properties(e2e.test_startup PROPERTIES
 # 64-bit system: the 64-bit Program Files and system folders are other names
 # there. A handful of invariant seeds: each one is slower under emulation.
 foreach(s test_uninstall.SilentUninstall test_safety test_safety_files test_invariant
+          test_ownership_services
           test_wizard.FirstStart.test_automatic_mode_to_final_page_and_uninstall)
   add_test(NAME e2e.${s} COMMAND /usr/bin/python3 -m unittest -v ${s}
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)

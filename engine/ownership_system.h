@@ -9,8 +9,9 @@
 // The canonical real location of path into out (MAX_PATH bytes): full path,
 // every link on the way resolved where the system can name the place it
 // leads to, long names, one backslash between names, no trailing one but a
-// drive root's. A path below a link that cannot be followed here, or a text
-// that is no path, gives false. A share is kept as spelt.
+// drive root's. A path below a link that cannot be followed here, a
+// relative path, or a text that is no path, gives false. A share is kept as
+// spelt.
 bool RealLocation(const char* path, char* out);
 
 // The product's folders for this run: the log's own folder and every folder

@@ -76,15 +76,11 @@ static bool WalkedName(char* path, int32_t size)
 
 bool RealLocation(const char* path, char* out)
 {
+    // A relative name ("C:", "APP\\DATA") would be taken from whatever the
+    // current folder happens to be: nothing a removal can rest on.
     char normal[MAX_PATH];
-    if (!NormalizePathText(path, normal, sizeof normal)) {
-        // A relative name is taken from the current folder, as the system does.
-        char full[MAX_PATH];
-        char* name = nullptr;
-        DWORD n = GetFullPathNameA(path, sizeof full, full, &name);
-        if (n == 0 || n >= sizeof full || !NormalizePathText(full, normal, sizeof normal))
-            return false;
-    }
+    if (!NormalizePathText(path, normal, sizeof normal))
+        return false;
     // A share is compared as it is spelt: the rules refuse every share but
     // the log's own.
     if (normal[0] == '\\') {
@@ -194,6 +190,19 @@ static void KeepProgramFolder(const char* folder)
     }
 }
 
+// The folder an environment variable names, into folder (MAX_PATH); false
+// when the variable is not set. Expanded as a value with it would be: the
+// program reads no variable of its own choosing.
+static bool EnvironmentFolder(const char* name, char* folder)
+{
+    char reference[64];
+    CopyText(reference, "%", sizeof reference);
+    AppendText(reference, name, sizeof reference);
+    AppendText(reference, "%", sizeof reference);
+    DWORD n = ExpandEnvironmentStringsA(reference, folder, MAX_PATH);
+    return n > 0 && n <= MAX_PATH && folder[0] != '%';
+}
+
 // The Program Files and Common Files folders in one registry view. A 32-bit
 // program on a 64-bit system reads the (x86) folder as "ProgramFilesDir";
 // the other view holds the 64-bit programs' folder. A system that presents
@@ -224,8 +233,7 @@ static void KeepProgramFoldersOfEnvironment()
         "CommonProgramFiles", "CommonProgramFiles(x86)", "CommonProgramW6432"};
     for (const char* name : names) {
         char folder[MAX_PATH];
-        DWORD n = GetEnvironmentVariableA(name, folder, sizeof folder);
-        if (n > 0 && n < sizeof folder)
+        if (EnvironmentFolder(name, folder))
             KeepProgramFolder(folder);
     }
 }
@@ -434,8 +442,7 @@ static void KeepTemporaryFolders()
     static const char* const names[] = {"TEMP",   "TMP",         "USERPROFILE", "ALLUSERSPROFILE",
                                         "PUBLIC", "ProgramData", "APPDATA",     "LOCALAPPDATA"};
     for (const char* name : names) {
-        n = GetEnvironmentVariableA(name, folder, sizeof folder);
-        if (n > 0 && n < sizeof folder)
+        if (EnvironmentFolder(name, folder))
             KeepFolder(folder);
     }
 }

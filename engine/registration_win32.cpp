@@ -5,6 +5,7 @@
 
 #include "engine/engine_env.h"
 #include "engine/journal.h"
+#include "engine/ownership_services.h"
 #include "engine/reporter.h"
 #include "log/path_helpers.h"
 #include "platform/libraries.h"
@@ -163,36 +164,72 @@ void SelfRegister(const char* heading, const char* path, int32_t register_)
         SetCurrentDirectoryA(savedDirectory);
 }
 
-void StopAndDeleteService(const char* name)
+typedef BOOL(WINAPI* QueryConfigFunc)(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size,
+                                      LPDWORD needed);
+
+// Why the open service is not the product's, or OwnedByLog; program
+// (MAX_PATH) gets the program judged. Looked up, not imported: the 95
+// family may not export it, and the service's key says the same.
+static int32_t ServiceProgramOwnership(SC_HANDLE service, const char* name, char* program)
+{
+    HMODULE advapi = GetModuleHandleA("ADVAPI32.DLL");
+    QueryConfigFunc query =
+        advapi ? SystemProcedure<QueryConfigFunc>(advapi, "QueryServiceConfigA") : nullptr;
+    // The system's answer is at most 8 KB.
+    union {
+        QUERY_SERVICE_CONFIGA config;
+        char bytes[8192];
+    } answer;
+    DWORD needed = 0;
+    if (query && query(service, &answer.config, sizeof answer, &needed) &&
+        answer.config.lpBinaryPathName)
+        return ServiceOwnership(name, answer.config.lpBinaryPathName, answer.config.dwServiceType,
+                                program);
+    return ServiceOwnership(name, nullptr, 0, program);
+}
+
+OpResult StopAndDeleteService(const char* name)
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager) {
-        JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
-        return;
-    }
-    bool dryRun = JournalDryRun() != 0;
-    SC_HANDLE service =
-        OpenServiceA(manager, name, dryRun ? SERVICE_QUERY_STATUS : SERVICE_STOP | DELETE);
+    if (!manager)
+        return JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
+    OpResult result;
+    // Its configuration first: a service that is not the product's is never
+    // asked to stop, whatever rights this user has over it.
+    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_CONFIG);
+    char program[MAX_PATH] = "";
+    int32_t reason = OwnedByLog;
     if (!service) {
         DWORD error = GetLastError();
-        JournalRecord(WhatService, name,
-                      error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome(OpMissing)
-                                                            : Outcome(OpFailed, error));
-    } else if (dryRun) {
-        JournalRecord(WhatService, name, Outcome(OpRemoved));
-        CloseServiceHandle(service);
+        result = JournalRecord(WhatService, name,
+                               error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome(OpMissing)
+                                                                     : Outcome(OpFailed, error));
     } else {
-        // The stop is asked for, not awaited: the caller waits a while
-        // before the service's files are removed.
-        SERVICE_STATUS status;
-        ControlService(service, SERVICE_CONTROL_STOP, &status);
-        if (DeleteService(service))
-            JournalRecord(WhatService, name, Outcome(OpRemoved));
-        else
-            JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
+        reason = ServiceProgramOwnership(service, name, program);
         CloseServiceHandle(service);
+        service = nullptr;
+        if (reason != OwnedByLog) {
+            char named[MAX_PATH + 300];
+            snprintf(named, sizeof named, "%s (%s)", name, program[0] ? program : "no program");
+            result = JournalRecord(WhatService, named, NotOwned(reason));
+        } else if (JournalDryRun()) {
+            result = JournalRecord(WhatService, name, Outcome(OpRemoved));
+        } else if ((service = OpenServiceA(manager, name, SERVICE_STOP | DELETE)) == nullptr) {
+            result = JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
+        } else {
+            // The stop is asked for, not awaited: the caller waits a while
+            // before the service's files are removed.
+            SERVICE_STATUS status;
+            ControlService(service, SERVICE_CONTROL_STOP, &status);
+            if (DeleteService(service))
+                result = JournalRecord(WhatService, name, Outcome(OpRemoved));
+            else
+                result = JournalRecord(WhatService, name, Outcome(OpFailed, GetLastError()));
+            CloseServiceHandle(service);
+        }
     }
     CloseServiceHandle(manager);
+    return result;
 }
 
 void RunAndWait(const char* program, const char* arguments)

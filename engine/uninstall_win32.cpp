@@ -16,6 +16,7 @@
 #include "engine/deferred.h"
 #include "engine/files.h"
 #include "engine/journal.h"
+#include "engine/ownership_ini.h"
 #include "engine/ownership_system.h"
 #include "engine/progman.h"
 #include "engine/registration.h"
@@ -166,8 +167,9 @@ static void StopServices(UninstallState* s)
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportPlain(s->service, item->Name);
-        StopAndDeleteService(item->Name);
-        Reporter->wait(3500);
+        // A service that is not the product's was never asked to stop.
+        if (StopAndDeleteService(item->Name).outcome != OpKeptNotOwned)
+            Reporter->wait(3500);
     }
 }
 
@@ -182,7 +184,11 @@ static void DeleteIniFiles(UninstallState* s)
         if (!PlanTakesEntry(&s->plan, item->Selected, item->Installation))
             continue;
         ReportPlain(s->iniFile, item->Path);
-        ClearAndDeleteOrDefer(item->Path);
+        int32_t reason = IniFileOwnership(item->Path);
+        if (reason != OwnedByLog)
+            JournalRecord(WhatFile, item->Path, NotOwned(reason));
+        else
+            ClearAndDeleteOrDefer(item->Path);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/system_facts.h"
+#include "engine/ownership_system.h"
 #include "engine/registration.h"
 #include "tests/win32/test_support.h"
 #include "ui/windows_win32.h"
@@ -190,8 +191,15 @@ static DWORD ServiceState(SC_HANDLE service)
     return status.dwCurrentState;
 }
 
+// The services' programs lie in the folder of a log the tests stand for.
 class Services : public Registration
 {
+  protected:
+    void SetUp() override
+    {
+        Registration::SetUp();
+        LearnProductFolders((serverFolder + "\\INSTALL.LOG").c_str());
+    }
 };
 
 TEST_F(Services, RunningServiceIsStoppedAndDeleted)
@@ -214,7 +222,8 @@ TEST_F(Services, RunningServiceIsStoppedAndDeleted)
         Sleep(100);
     ASSERT_EQ((DWORD)SERVICE_RUNNING, ServiceState(service));
 
-    StopAndDeleteService(name);
+    OpResult result = StopAndDeleteService(name);
+    EXPECT_EQ(OpRemoved, result.outcome) << "reason or error " << result.error;
 
     for (int i = 0; i < 600 && ServiceState(service) != SERVICE_STOPPED; i++)
         Sleep(100);
