@@ -147,11 +147,12 @@ static OpResult ForeseeDeletion(const char* path, bool clears)
             return Outcome(OpDeferred);
         return Outcome(OpFailed, error);
     }
-    if (RunningImage(path))
-        return DeleteInUseFiles ? Outcome(OpDeferred) : Outcome(OpFailed, ERROR_ACCESS_DENIED);
+    // A running program's image is not foreseen as in use: the run may stop
+    // it first (a service of the product's is stopped before its files go).
     if (readOnly)
         return Outcome(OpFailed, ERROR_ACCESS_DENIED);
-    // A file that refuses even to be written is kept by its security.
+    // A file that refuses even to be written is kept by its security (a
+    // running image refuses it as shared instead).
     if (!Opens(path, GENERIC_WRITE, &error) && error == ERROR_ACCESS_DENIED)
         return Outcome(OpFailed, error);
     return Outcome(OpRemoved);

@@ -172,9 +172,6 @@ TEST_F(FileGuards, OnlyAFileInUseWaitsForTheRestart)
     OpResult r = ClearAndDeleteOrDefer(image.c_str());
     EXPECT_EQ(OpFailed, r.outcome);
     DeleteInUseFiles = 1;
-    JournalBegin("", "", 1);
-    EXPECT_EQ(OpDeferred, ClearAndDeleteOrDefer(image.c_str()).outcome) << "foreseen";
-    JournalReset();
     EXPECT_EQ(OpDeferred, ClearAndDeleteOrDefer(image.c_str()).outcome);
     EXPECT_EQ(1, DeferredSoFar().restartNeeded);
     EXPECT_NE(std::string::npos, PendingRenames().find("RUNNING.EXE\n\n")) << PendingRenames();
@@ -220,4 +217,38 @@ TEST_F(FileGuards, AFolderThatStaysKeepsItsAttributes)
     EXPECT_EQ(OpRemoved, RemoveEmptyDirectory(empty.c_str()).outcome) << "read-only, yet empty";
     EXPECT_FALSE(PathExists(empty));
     SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(FileGuards, OnTheOldPlatformTheTargetStepsAsideAndComesBackIfNeeded)
+{
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    std::string wininit = std::string(windows) + "\\WININIT.INI";
+    DeleteFileA(wininit.c_str());
+    PlatformKind = Platform95;
+    std::string dir = ScratchFolder("oldrestore");
+    std::string target = dir + "\\APP.DLL";
+    ASSERT_TRUE(WriteFileText(target, "installed"));
+    ASSERT_TRUE(WriteFileText(dir + "\\APP.BAK", "old"));
+    EXPECT_EQ(OpRestored, RestoreFileOrDefer((dir + "\\APP.BAK").c_str(), target.c_str()).outcome);
+    EXPECT_EQ("old", ReadFileText(target));
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\~KTU*").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "nothing is left aside: " << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+
+    // In use: the system's start-up puts the copy in its place, in one line.
+    ASSERT_TRUE(WriteFileText(dir + "\\APP.BAK", "older"));
+    HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    EXPECT_EQ(OpDeferred, RestoreFileOrDefer((dir + "\\APP.BAK").c_str(), target.c_str()).outcome);
+    CloseHandle(held);
+    EXPECT_EQ("old", ReadFileText(target)) << "the file stays until the restart";
+    std::string lines = ReadFileText(wininit);
+    EXPECT_NE(std::string::npos, lines.find("[rename]")) << lines;
+    EXPECT_NE(std::string::npos, lines.find(ShortPath(target) + "=")) << lines;
+    EXPECT_EQ(std::string::npos, lines.find("NUL="))
+        << "the file is never deleted first: " << lines;
+    DeleteFileA(wininit.c_str());
 }
