@@ -225,6 +225,11 @@ def median(runs, key):
     return statistics.median(r[key] for r in runs)
 
 
+def rounds(runs):
+    """Each round's wall time, in the order they ran."""
+    return "rounds " + " ".join("%.2f" % r["wall"] for r in runs)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("counts", nargs="*", type=int, default=[1000, 10000])
@@ -272,22 +277,23 @@ def main():
         floor_wall = median(f, "wall")
         print("%6d files, %d values, %d rounds (medians):" % (count, count // 10, args.rounds))
         print("  floor          %7.2f s wall (DeleteFileA %.2f s, RegDeleteValueA %.2f s; "
-              "%d files and %d values deleted)" %
+              "%d files and %d values deleted; %s)" %
               (floor_wall, median(f, "delete"), median(f, "value_time"), f[0]["files"],
-               f[0]["values"]))
+               f[0]["values"], rounds(f)))
         for name, _ in programs:
             r = runs[name + " /S"]
             wall = median(r, "wall")
             notices = median(r, "notices")
             print("  %-14s %7.2f s wall = %.2fx the floor; timer waits %.2f s; shell notices %s; "
-                  "%d files left" % (name + " /S", wall, wall / floor_wall, median(r, "waits"),
-                                     "%d" % notices if notices >= 0 else "not counted",
-                                     r[0]["left"]))
+                  "%d files left; %s" % (name + " /S", wall, wall / floor_wall, median(r, "waits"),
+                                         "%d" % notices if notices >= 0 else "not counted",
+                                         r[0]["left"], rounds(r)))
         if use_peer:
             r = runs["peer"]
             wall = median(r, "wall")
             print("  peer msiexec   %7.2f s wall = %.2fx the floor (/x /qn; %d files installed, "
-                  "%d left)" % (wall, wall / floor_wall, r[0]["installed"], r[0]["left"]))
+                  "%d left; %s)" % (wall, wall / floor_wall, r[0]["installed"], r[0]["left"],
+                                    rounds(r)))
         if not args.no_visible:
             p = runs["paced floor"]
             r = runs["UNKETRA32 /A"]
