@@ -11,11 +11,13 @@ under Wine, in one interleaved run of these contenders:
   peer      the same product as an MSI package built with wixl, removed by
             Wine's msiexec /x /qn.
 
-Wall times are whole processes, start to end. Prints figures; asserts
-nothing. Run after tools/build.sh with the Wine session up:
+Wall times are whole processes, start to end. Before the timed rounds,
+each program's calls into the file functions of kernel32 per removed file
+are counted under Wine's relay channel (as tests/e2e/test_call_count.py
+counts them; --no-count skips it). Prints figures; asserts nothing. Run after tools/build.sh with the Wine session up:
     BUILD_DIR=build/win64 tools/wine-session.sh start
     python3 bench/bench_uninstall.py [--rounds R] [--no-visible] [--no-peer]
-        [--program NAME=PATH ...] [--install-wixl] [counts...]
+        [--program NAME=PATH ...] [--install-wixl] [--no-count] [counts...]
 --program adds another build of UNKETRA32.EXE as a contender (for a before
 and after). The peer needs Debian's wixl; --install-wixl installs it with
 apt-get when it is missing (by hand only), else the peer is skipped."""
@@ -30,6 +32,7 @@ import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
 from kinstall import BUILD, TOOLS, run_wine, unix_path  # noqa: E402
+from test_call_count import calls_per_removed_file  # noqa: E402
 
 PROGRAM = os.path.join(BUILD, "UNKETRA32.EXE")
 WORK = os.path.join(BUILD, "bench")
@@ -222,6 +225,11 @@ def median(runs, key):
     return statistics.median(r[key] for r in runs)
 
 
+def rounds(runs):
+    """Each round's wall time, in the order they ran."""
+    return "rounds " + " ".join("%.2f" % r["wall"] for r in runs)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("counts", nargs="*", type=int, default=[1000, 10000])
@@ -229,6 +237,7 @@ def main():
     parser.add_argument("--no-visible", action="store_true")
     parser.add_argument("--no-peer", action="store_true")
     parser.add_argument("--install-wixl", action="store_true")
+    parser.add_argument("--no-count", action="store_true")
     parser.add_argument("--program", action="append", default=[],
                         help="NAME=PATH of another UNKETRA32.EXE to time with /S")
     args = parser.parse_args()
@@ -238,6 +247,15 @@ def main():
     use_peer = not args.no_peer and have_wixl(args.install_wixl)
     if not args.no_peer and not use_peer:
         print("peer skipped: wixl is not installed (apt-get install wixl, or --install-wixl)")
+
+    if not args.no_count:
+        for name, path in programs:
+            root = "C:\\KBENCH\\count-%s" % uuid.uuid4().hex[:6]
+            os.makedirs(unix_path(root))
+            total, by_name = calls_per_removed_file(root, path)
+            shutil.rmtree(unix_path(root), ignore_errors=True)
+            print("%s: file calls per removed file: %.2f (%s)" % (
+                name, total, ", ".join("%s %.2f" % kv for kv in sorted(by_name.items()))))
 
     startup = {name: uninstall(path, 0, "/S")["wall"] for name, path in programs}
     for name in startup:
@@ -259,22 +277,23 @@ def main():
         floor_wall = median(f, "wall")
         print("%6d files, %d values, %d rounds (medians):" % (count, count // 10, args.rounds))
         print("  floor          %7.2f s wall (DeleteFileA %.2f s, RegDeleteValueA %.2f s; "
-              "%d files and %d values deleted)" %
+              "%d files and %d values deleted; %s)" %
               (floor_wall, median(f, "delete"), median(f, "value_time"), f[0]["files"],
-               f[0]["values"]))
+               f[0]["values"], rounds(f)))
         for name, _ in programs:
             r = runs[name + " /S"]
             wall = median(r, "wall")
             notices = median(r, "notices")
             print("  %-14s %7.2f s wall = %.2fx the floor; timer waits %.2f s; shell notices %s; "
-                  "%d files left" % (name + " /S", wall, wall / floor_wall, median(r, "waits"),
-                                     "%d" % notices if notices >= 0 else "not counted",
-                                     r[0]["left"]))
+                  "%d files left; %s" % (name + " /S", wall, wall / floor_wall, median(r, "waits"),
+                                         "%d" % notices if notices >= 0 else "not counted",
+                                         r[0]["left"], rounds(r)))
         if use_peer:
             r = runs["peer"]
             wall = median(r, "wall")
             print("  peer msiexec   %7.2f s wall = %.2fx the floor (/x /qn; %d files installed, "
-                  "%d left)" % (wall, wall / floor_wall, r[0]["installed"], r[0]["left"]))
+                  "%d left; %s)" % (wall, wall / floor_wall, r[0]["installed"], r[0]["left"],
+                                    rounds(r)))
         if not args.no_visible:
             p = runs["paced floor"]
             r = runs["UNKETRA32 /A"]

@@ -48,7 +48,8 @@ set_tests_properties(e2e.test_startup PROPERTIES
 # What an uninstall must never remove, from the 32-bit program's side of a
 # 64-bit system: the 64-bit Program Files and system folders are other names
 # there. A handful of invariant seeds: each one is slower under emulation.
-foreach(s test_uninstall.SilentUninstall test_safety test_ownership_registry test_invariant
+foreach(s test_uninstall.SilentUninstall test_safety test_safety_files test_ownership_registry
+          test_invariant
           test_ownership_services
           test_wizard.FirstStart.test_automatic_mode_to_final_page_and_uninstall)
   add_shipped_test(e2e.${s} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e

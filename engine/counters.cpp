@@ -1,5 +1,7 @@
 #include "engine/counters.h"
 
+#include "log/text_step.h"
+
 static int32_t ParseDecimal(const uint8_t* data, uint32_t size)
 {
     uint32_t i = 0;
@@ -48,4 +50,25 @@ int32_t LoweredCount(int32_t count, int32_t copies, int32_t rollback)
     if (n > 2147483647LL)
         n = 2147483647LL;
     return (int32_t)n;
+}
+
+uint32_t CounterNameSignature(const char* name)
+{
+    uint32_t hash = 2166136261u;
+    const char* at = name;
+    while (*at) {
+        unsigned char c = (unsigned char)*at;
+        // A character beyond ASCII is left out whole (both bytes of a
+        // double-byte one).
+        const char* next = NextChar(at);
+        at = next > at ? next : at + 1;
+        if (c >= 0x80)
+            continue;
+        if (c >= 'a' && c <= 'z')
+            c = (unsigned char)(c - ('a' - 'A'));
+        if (c == '?' || c == 'I' || c == 'S')
+            continue;
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
 }

@@ -19,20 +19,27 @@ DeferredWork DeferredSoFar();
 void ResetDeferredWork();
 
 // OpRemoved when the file was deleted now, OpDeferred when it goes at the
-// restart (or, the program's own file, after the run), OpMissing, or
-// OpFailed (in use where the log does not let it wait). Journalled; in a dry
-// run only foreseen.
+// restart (or, the program's own file, after the run), OpMissing, OpFailed
+// (the system refused: in use where the log does not let it wait, or kept
+// by its security, which never waits for the restart), or OpKeptNotOwned
+// (a registry hive, a file the system protects or runs, a file reached
+// through a link into a system folder). Journalled; in a dry run only
+// foreseen. A file that goes at the first try costs one call to the system.
 OpResult DeleteFileOrDefer(const char* path);
-// Clears the file's attributes, then DeleteFileOrDefer; same result. A file
-// that is neither read-only nor in use goes at the first try, and then its
-// attributes are never touched: one call to the system instead of three.
+// The same, a read-only file's attributes cleared when the first try fails.
 OpResult ClearAndDeleteOrDefer(const char* path);
 // What DeleteFileOrDefer would do to path, with nothing changed.
 OpResult ForeseeDelete(const char* path);
+// The system refused an operation on path with error because the file is
+// in use: held open, locked, or a running program's image. A refusal of
+// the file's security is not.
+bool RefusedAsInUse(const char* path, uint32_t error);
 // Fills out (260 bytes) with the next free "~KTU%04x.TMP" in target's folder.
 void MakeTempName(const char* target, char* out);
-// target is exchanged for temp (in its folder) at the next restart.
-void ReplaceAtRestart(const char* target, const char* temp);
+// temp (in target's folder) takes target's place now (OpRestored) or, when
+// target is in use, at the next restart in one step (OpDeferred); OpFailed
+// leaves both as they were.
+OpResult ReplaceOrDefer(const char* temp, const char* target);
 // temp takes target's place at the next restart in one step the system
 // carries out whole (the old file stays until then).
 void ExchangeAtRestart(const char* target, const char* temp);

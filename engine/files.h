@@ -40,7 +40,10 @@ inline OpResult Outcome(OpOutcome outcome, uint32_t error = 0)
 // The file, and the help system's index files beside a help file.
 OpResult DeleteFileAndHelpIndex(const char* path);
 // Puts backup in place of target, now (OpRestored) or at the next restart
-// (OpDeferred).
+// (OpDeferred): a copy of the backup beside the target takes its place in
+// one step, so a backup that cannot be read (OpFailed) leaves the target as
+// it is. The backup goes afterwards only from the product's folders. A
+// target the system keeps (see DeleteFileOrDefer) is OpKeptNotOwned.
 OpResult RestoreFileOrDefer(const char* backup, const char* target);
 // A file, a wildcard entry (OpKeptNotOwned when its folder is not the
 // product's, OpKeptProtected for a linked folder), or a file that makes way

@@ -8,6 +8,8 @@
 #include "engine/deferred.h"
 #include "engine/engine_env.h"
 #include "engine/journal.h"
+#include "engine/ownership.h"
+#include "engine/ownership_files_system.h"
 #include "engine/ownership_system.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
@@ -92,7 +94,7 @@ static void DeleteHelpIndex(const char* path, const char* ext)
 {
     size_t len = strlen(path);
     char index[MAX_PATH];
-    if (len < 5 || len >= sizeof(index) || lstrcmpiA(path + len - 4, ".HLP") != 0)
+    if (len < 5 || len >= sizeof(index) || !HasExtension(path, ".HLP"))
         return;
     lstrcpyA(index, path);
     lstrcpyA(index + len - 4, ext);
@@ -108,39 +110,72 @@ OpResult DeleteFileAndHelpIndex(const char* path)
     return result;
 }
 
+// The backup has done its work: it goes when it lies in the product's
+// folders; anywhere else it may be anyone's file (a damaged log can name a
+// user's document as a backup) and stays where it is.
+static void ConsumeBackup(const char* backup)
+{
+    if (InProductFolders(backup))
+        DeleteFileAndHelpIndex(backup);
+    else
+        JournalRecord(WhatFile, backup, NotOwned(ReasonOutsideProduct));
+}
+
+// A dry run's answer for a restore: the backup must be readable, and the
+// target is replaced now unless it is in use.
+static OpResult ForeseeRestore(const char* backup, const char* target)
+{
+    HANDLE file = CreateFileA(backup, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Outcome(OpFailed, GetLastError());
+    CloseHandle(file);
+    return Outcome(ForeseeDelete(target).outcome == OpDeferred ? OpDeferred : OpRestored);
+}
+
 OpResult RestoreFileOrDefer(const char* backup, const char* target)
 {
+    int32_t reason = SystemFileReason(target);
+    if (reason != OwnedByLog)
+        return JournalRecord(WhatFile, target, NotOwned(reason));
     if (JournalDryRun()) {
-        bool held = ForeseeDelete(target).outcome == OpDeferred;
-        ForeseeDelete(backup);
-        return JournalRecord(WhatFile, target, Outcome(held ? OpDeferred : OpRestored));
+        OpResult foreseen = ForeseeRestore(backup, target);
+        if (foreseen.outcome != OpFailed)
+            ConsumeBackup(backup);
+        return JournalRecord(WhatFile, target, foreseen);
     }
+    // The backup is copied beside the target before the target goes: a
+    // backup that cannot be read leaves the installed file as it is.
     char temp[MAX_PATH];
-    if (CopyFileA(backup, target, FALSE)) {
-        DeleteFileAndHelpIndex(backup);
-        return JournalRecord(WhatFile, target, Outcome(OpRestored));
-    }
     MakeTempName(target, temp);
-    if (!CopyFileA(backup, temp, FALSE)) {
+    if (!CopyFileA(backup, temp, TRUE)) {
         DWORD error = GetLastError();
-        DeleteFileAndHelpIndex(target);
+        // A copy cut short leaves a part of the file under the new name.
+        if (error != ERROR_FILE_EXISTS)
+            DeleteFileA(temp);
         return JournalRecord(WhatFile, target, Outcome(OpFailed, error));
     }
-    DeleteFileAndHelpIndex(backup);
-    ReplaceAtRestart(target, temp);
-    return JournalRecord(WhatFile, target, Outcome(OpDeferred));
+    OpResult result = ReplaceOrDefer(temp, target);
+    if (result.outcome == OpFailed)
+        DeleteFileA(temp);
+    else
+        ConsumeBackup(backup);
+    return JournalRecord(WhatFile, target, result);
 }
 
 OpResult RemoveOrRestoreFile(const char* path, const char* backup, int32_t restore)
 {
     if (!HasWildcards(path)) {
-        bool restoring = restore == 1 && backup && backup[0];
-        // The file makes way for its backup: the restore is what the journal says.
-        OpResult removed =
-            restoring && JournalDryRun() ? Outcome(OpRemoved) : DeleteFileAndHelpIndex(path);
-        if (!restoring)
-            return removed;
-        return RestoreFileOrDefer(backup, path);
+        if (restore != 1 || !backup || !backup[0])
+            return DeleteFileAndHelpIndex(path);
+        // The backup takes the file's place in one step: the file is never
+        // deleted first, so a restore that fails leaves it as it was.
+        OpResult restored = RestoreFileOrDefer(backup, path);
+        if (restored.outcome == OpRestored || restored.outcome == OpDeferred) {
+            DeleteHelpIndex(path, ".GID");
+            DeleteHelpIndex(path, ".FTS");
+        }
+        return restored;
     }
     char dir[MAX_PATH];
     lstrcpynA(dir, path, sizeof(dir));
@@ -175,18 +210,14 @@ enum { ShellReadPollMs = 50, ShellReadLimitMs = 3000 };
 
 // RemoveDirectoryA for a folder the shell may be reading just then: while the
 // shell hears of a file or folder it reads the folder that holds it, and the
-// system refuses to remove a folder being read. Such a folder is tried again
-// when the shell has been told everything so far.
+// system refuses to remove a folder being read (a sharing violation). Only
+// such a folder is tried again, when the shell has been told everything so
+// far; any other refusal is the answer.
 static int RemoveDirectoryAfterShell(const char* path)
 {
-    // Some systems remove the folder behind a link in place of the link.
-    if (IsReparsePoint(path))
-        return FALSE;
     if (RemoveDirectoryA(path))
         return TRUE;
-    DWORD error = GetLastError();
-    if (error == ERROR_DIR_NOT_EMPTY || error == ERROR_FILE_NOT_FOUND ||
-        error == ERROR_PATH_NOT_FOUND)
+    if (GetLastError() != ERROR_SHARING_VIOLATION)
         return FALSE;
     FlushShellNotifications();
     // The shell reads a folder a little after it hears of it, and holds it
@@ -232,11 +263,24 @@ OpResult RemoveEmptyDirectory(const char* path)
 {
     if (JournalDryRun())
         return JournalRecord(WhatFolder, path, ForeseeRemoveFolder(path));
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (IsReparsePoint(path))
+    // Some systems remove the folder behind a link in place of the link.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return JournalRecord(WhatFolder, path, Outcome(OpMissing));
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return JournalRecord(WhatFolder, path, Outcome(OpKeptProtected));
+    // A read-only folder refuses to go; one that stays keeps its attributes.
+    DWORD settable = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly) {
+        DWORD cleared = settable & ~FILE_ATTRIBUTE_READONLY;
+        SetFileAttributesA(path, cleared ? cleared : FILE_ATTRIBUTE_NORMAL);
+    }
     if (!RemoveDirectoryAfterShell(path)) {
         DWORD error = GetLastError();
+        if (readOnly)
+            SetFileAttributesA(path, settable);
         if (error == ERROR_DIR_NOT_EMPTY)
             return JournalRecord(WhatFolder, path, Outcome(OpKeptUserData));
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)

@@ -1,10 +1,12 @@
 #include "engine/shared.h"
 
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/system_facts.h"
 #include "engine/counters.h"
+#include "log/pool.h"
 #include "engine/journal.h"
 #include "engine/registry.h"
 #include "engine/reporter.h"
@@ -26,14 +28,78 @@ static int32_t QueryCounter(HKEY key, const char* name, int32_t* count)
     return ParseCounterValue(type, data, size, count);
 }
 
+enum { CounterNameSize = 1024, KnownCountersLimit = 8192 };
+
+// Reads every value name of the counters' key, unless there are more than
+// half as many as the phase has files (looking each file up costs less
+// then), or more than the pool's block holds, or a name longer than a path.
+static void LearnCounterNames(SharedCounters* counters, int32_t lookups)
+{
+    int32_t limit = lookups / 2 < KnownCountersLimit ? lookups / 2 : KnownCountersLimit;
+    if (limit <= 0)
+        return;
+    uint32_t* signatures = nullptr;
+    int32_t count = 0;
+    for (DWORD i = 0;; i++) {
+        char name[CounterNameSize];
+        DWORD size = sizeof(name);
+        LONG status =
+            RegEnumValueA((HKEY)counters->key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS || count >= limit)
+            return;
+        if (!signatures)
+            signatures = (uint32_t*)PoolAlloc(limit * (int32_t)sizeof(uint32_t));
+        if (!signatures)
+            return;
+        signatures[count++] = CounterNameSignature(name);
+    }
+    std::sort(signatures, signatures + count);
+    counters->signatures = signatures;
+    counters->count = count;
+    counters->known = 1;
+}
+
+SharedCounters OpenSharedCounters(int32_t lookups)
+{
+    SharedCounters counters = {0, 0, 0, nullptr};
+    HKEY key = nullptr;
+    if (NewShell && RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) ==
+                        ERROR_SUCCESS) {
+        counters.key = (uintptr_t)key;
+        LearnCounterNames(&counters, lookups);
+    }
+    return counters;
+}
+
+void CloseSharedCounters(SharedCounters* counters)
+{
+    if (counters->key)
+        RegCloseKey((HKEY)counters->key);
+    counters->key = 0;
+}
+
 int32_t ReleaseSharedFile(const char* path, int32_t copies, const UninstallRequest& request)
 {
-    HKEY key = nullptr;
+    SharedCounters counters = OpenSharedCounters(1);
+    int32_t result = ReleaseSharedFileIn(counters, path, copies, request);
+    CloseSharedCounters(&counters);
+    return result;
+}
+
+int32_t ReleaseSharedFileIn(const SharedCounters& counters, const char* path, int32_t copies,
+                            const UninstallRequest& request)
+{
+    HKEY key = (HKEY)counters.key;
     int32_t result = SharedNoCounter;
     int32_t count = 0;
-    if (!NewShell)
+    if (!key)
         return SharedNoCounter;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, EngineKeyAccess, &key) != ERROR_SUCCESS)
+    // No value of the key can be the file's: nothing to look up.
+    if (counters.known &&
+        !std::binary_search(counters.signatures, counters.signatures + counters.count,
+                            CounterNameSignature(path)))
         return SharedNoCounter;
     if (QueryCounter(key, path, &count) && count > 0) {
         int32_t n = LoweredCount(count, copies, request.rollback);
@@ -63,7 +129,6 @@ int32_t ReleaseSharedFile(const char* path, int32_t copies, const UninstallReque
                 JournalRecord(WhatFile, path, Outcome(OpKeptChosen));
         }
     }
-    RegCloseKey(key);
     return result;
 }
 

@@ -263,10 +263,12 @@ void NotifyShellPath(long event, const char* path)
         if (fate != PostAsIs)
             HoldFolder(folder, plain, slot);
     }
-    bool added = NoticesPosted != posted;
+    // A deletion that only joined an update wakes nobody, and neither does
+    // one behind notices still waiting: the worker takes those (and this
+    // one) before it waits again.
+    bool wake = NoticesPosted != posted && posted == NoticesTaken;
     LeaveCriticalSection(&NoticeLock);
-    // A deletion that only joined an update wakes nobody.
-    if (added)
+    if (wake)
         SetEvent(NoticeWork);
 }
 

@@ -27,6 +27,7 @@
 #include "log/items.h"
 #include "log/path_helpers.h"
 #include "log/reader.h"
+#include "log/text_step.h"
 
 enum { HeadingSize = 64 };
 
@@ -229,6 +230,7 @@ static void RestoreIniEntries(UninstallState* s)
 // Phases 7 and 8: shared counters are settled before any file goes.
 static void ReleaseCounters(UninstallState* s, PlanPhase phase, ItemList* list, bool system)
 {
+    SharedCounters counters = OpenSharedCounters(list->Count);
     for (int32_t step = 0;; step++) {
         int32_t i = PlanEntryAt(phase, list->Count, step, StopAsked());
         if (i < 0)
@@ -238,7 +240,7 @@ static void ReleaseCounters(UninstallState* s, PlanPhase phase, ItemList* list, 
         if (counter == CounterSkip)
             continue;
         int32_t r = counter == CounterRelease
-                        ? ReleaseSharedFile(f->Path, f->CountedCopies, s->request)
+                        ? ReleaseSharedFileIn(counters, f->Path, f->CountedCopies, s->request)
                         : 0;
         if (!PlanAfterCounter(&s->plan, f, system, r))
             continue;
@@ -247,6 +249,7 @@ static void ReleaseCounters(UninstallState* s, PlanPhase phase, ItemList* list, 
         if (PlanRemovesDevice(&s->plan, f))
             RemoveDeviceLine(f->Path);
     }
+    CloseSharedCounters(&counters);
 }
 
 // path begins with folder, compared without regard to case over the
@@ -256,6 +259,13 @@ static bool StartsWithFolder(const char* path, const char* folder)
     size_t n = strlen(folder);
     if (n == 0 || folder[0] == '*' || strlen(path) < n || n >= MAX_PATH)
         return false;
+    // Most paths differ from the folder in a plain letter near the start:
+    // they are told apart here, without a call into the system.
+    for (size_t i = 0; i < n && (unsigned char)path[i] < 0x80 && (unsigned char)folder[i] < 0x80;
+         i++) {
+        if (FoldAscii(path[i]) != FoldAscii(folder[i]))
+            return false;
+    }
     char head[MAX_PATH];
     memcpy(head, path, n);
     head[n] = 0;

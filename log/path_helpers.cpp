@@ -259,3 +259,17 @@ int32_t NormalizePathText(const char* path, char* out, int32_t size)
     out[at] = 0;
     return 1;
 }
+
+int32_t HasExtension(const char* path, const char* ext)
+{
+    size_t length = std::strlen(path);
+    size_t n = std::strlen(ext);
+    if (n == 0 || length <= n)
+        return 0;
+    const char* tail = path + length - n;
+    for (size_t i = 0; i < n; i++) {
+        if (FoldAscii(tail[i]) != FoldAscii(ext[i]))
+            return 0;
+    }
+    return 1;
+}

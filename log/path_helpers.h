@@ -57,3 +57,8 @@ int32_t NormalizePathText(const char* path, char* out, int32_t size);
 void CopyText(char* to, const char* from, int32_t size);
 // Bounded append in the same way.
 void AppendText(char* to, const char* from, int32_t size);
+// Non-zero when path ends in the extension ext (a dot and ASCII letters, as
+// ".HLP"), without regard to case. The dot is never the second byte of a
+// double-byte character and ASCII letters after it are characters of their
+// own, so the last bytes tell it without a walk through the text.
+int32_t HasExtension(const char* path, const char* ext);

@@ -135,15 +135,7 @@ int32_t OnRemovableFloppy(const ReaderState* reader, const char* path)
 
 int32_t InSystemFolder(const ReaderState* reader, const char* path)
 {
-    char folder[260];
-    CopyText(folder, path, sizeof(folder));
-    char* name = FileNamePart(folder);
-    if (name == folder)
-        return 0;
-    name[-1] = 0;
-    return EqualsNoCase(folder, reader->WindowsFolder) ||
-           EqualsNoCase(folder, reader->SystemFolderPath) || EqualsNoCase(folder, SystemFolder) ||
-           EqualsNoCase(folder, reader->Win32sFolder);
+    return InSystemFolderText(path, &reader->SystemFolders) ? 1 : 0;
 }
 
 int32_t IsAbsolutePath(const char* path)
@@ -384,6 +376,11 @@ static void TakeProfileFolder(const ReaderState* reader, int32_t common, char* o
     CopyText(out, value, 260);
 }
 
+static void ShortFormThroughHost(char* path, int32_t size, void* context)
+{
+    ((const ReaderHost*)context)->ConvertPath(path, size, HostToShort);
+}
+
 static void PrepareFolders(ReaderState* reader, const char* logPath, char* applicationFolder)
 {
     const ReaderHost* host = reader->Host;
@@ -418,11 +415,10 @@ static void PrepareFolders(ReaderState* reader, const char* logPath, char* appli
     if (host->SystemFolder)
         host->SystemFolder(reader->SystemFolderPath, 260);
     CopyText(SystemFolder, reader->SystemFolderPath, 260);
-    reader->Win32sFolder[0] = 0;
-    if (std::strlen(reader->SystemFolderPath) + 7 < 260) {
-        std::strcpy(reader->Win32sFolder, reader->SystemFolderPath);
-        std::strcat(reader->Win32sFolder, "\\WIN32S");
-    }
+    // Their short forms are found once here: the file lines are classed by
+    // text alone.
+    MakeSystemFolderSet(&reader->SystemFolders, reader->WindowsFolder, reader->SystemFolderPath,
+                        host->ConvertPath ? ShortFormThroughHost : nullptr, (void*)host);
 
     // The log's own folder, so that it goes when it is left empty; never a
     // drive root, never the Windows or System folder or a parent of them.

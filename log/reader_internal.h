@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/ownership_files.h"
 #include "log/items.h"
 #include "log/reader.h"
 
@@ -26,7 +27,9 @@ struct ReaderState {
     int32_t LastReported; // file position last shown on the start-up bar
     char WindowsFolder[260];
     char SystemFolderPath[260];
-    char Win32sFolder[260];
+    // The folders whose files are system files, in every spelling the
+    // reader compares without asking the file system.
+    SystemFolderSet SystemFolders;
     char* ApplicationFolderOut;
     // FileList and SystemFileList records whose stored path holds a
     // short-name mark: the only ones whose long form may differ from it.
@@ -53,7 +56,7 @@ char* PoolText(const char* text);
 int32_t ParseNumber(const char* text);
 // Non-zero when the path is on a removable floppy drive.
 int32_t OnRemovableFloppy(const ReaderState* reader, const char* path);
-// Non-zero when path's folder is one of the system folders.
+// Non-zero when path's folder, made canonical, is one of the system folders.
 int32_t InSystemFolder(const ReaderState* reader, const char* path);
 // Absolute: drive letter, ':' and '\', or two backslashes.
 int32_t IsAbsolutePath(const char* path);

@@ -6,9 +6,12 @@ const char* NextChar(const char* at)
 {
     if (*at == 0)
         return at;
-    if (CharNextRule)
-        return CharNextRule(at);
-    return at + 1;
+    // A byte below 0x80 is a character of its own in every ANSI code page:
+    // only the others ask the system's rule (a call into the system for
+    // every byte of a path otherwise).
+    if ((unsigned char)*at < 0x80 || !CharNextRule)
+        return at + 1;
+    return CharNextRule(at);
 }
 
 // A byte below 0x80 is a character of its own in every ANSI code page: only

@@ -1,6 +1,7 @@
 # Sourced by the scripts that run Windows programs: a private prefix, a
 # throwaway home (so that an uninstall that removes "Desktop" never reaches
-# the real home folder), code page 936 and no Wine debug noise.
+# the real home folder), code page 936 and no Wine debug noise (a test that
+# traces calls names its channels in KETRA_WINEDEBUG).
 #
 # BUILD_DIR (default build/win64) is the tree whose programs run; its wine/
 # folder holds the prefix and the display. We call the 64-bit loader
@@ -12,7 +13,7 @@ _ketra_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEARCH=win64
 export WINEPREFIX="${KETRA_WINEPREFIX:-$BUILD_DIR/wine/prefix}"
 export HOME="${KETRA_WINEHOME:-$BUILD_DIR/wine/home}"
-export WINEDEBUG=-all
+export WINEDEBUG="${KETRA_WINEDEBUG:--all}"
 export LC_ALL=zh_CN.UTF-8
 # No debugger on a crash: the test fails at once instead of hanging.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"

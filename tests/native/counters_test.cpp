@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/counters.h"
+#include "tests/native/fake_system.h"
 
 static int32_t ParseText(const char* text, int32_t* count)
 {
@@ -80,4 +81,31 @@ TEST(CounterValue, LoweringSubtractsCopiesOrOneInARollBackNeverBelowZero)
     // Damaged numbers from the log must not wrap around.
     EXPECT_EQ(2147483647, LoweredCount(2147483647, -5, 0));
     EXPECT_EQ(0, LoweredCount(-2147483647 - 1, 2147483647, 0));
+}
+
+TEST(CounterValue, NamesTheRegistryTakesForTheSameShareTheirSignature)
+{
+    const char* const same[][2] = {
+        {"C:\\WINDOWS\\SYSTEM\\KSHARED.DLL", "c:\\windows\\system\\kshared.dll"},
+        // A double-byte name in another case of its letters.
+        {"C:\\\xA3\xC1PP\\X.DLL", "C:\\\xA3\xE1pp\\x.dll"},
+        // A single-byte letter beyond ASCII in either case, then any byte.
+        {"C:\\\xC9T\\X.DLL", "C:\\\xE9t\\X.DLL"},
+        // A character the system could not map.
+        {"C:\\?\\X.DLL", "C:\\\xD6\xD0\\X.DLL"},
+    };
+    // As a double-byte code page steps them, and as a single-byte one does.
+    for (bool doubleByte : {true, false}) {
+        if (doubleByte)
+            UseDoubleByteRule();
+        for (const auto& pair : same)
+            EXPECT_EQ(CounterNameSignature(pair[0]), CounterNameSignature(pair[1]))
+                << pair[0] << " / " << pair[1] << " double-byte " << doubleByte;
+        ResetFakeSystem();
+    }
+    // Dotless i (code page 1254) is the registry's I.
+    EXPECT_EQ(CounterNameSignature("C:\\F\xFDLE.DLL"), CounterNameSignature("C:\\FILE.DLL"));
+    EXPECT_NE(CounterNameSignature("C:\\APP\\A.DLL"), CounterNameSignature("C:\\APP\\B.DLL"));
+    EXPECT_NE(CounterNameSignature("C:\\APP\\A.DLL"), CounterNameSignature("C:\\APP\\A.DLX"));
+    EXPECT_NE(CounterNameSignature("C:\\APP1\\A.DLL"), CounterNameSignature("C:\\APP2\\A.DLL"));
 }

@@ -126,3 +126,14 @@ TEST_F(PathHelpers, FindCharSkipsSecondBytesOfDoubleByteCharacters)
 }
 
 } // namespace
+
+TEST(PathExtension, LastBytesTellTheExtensionEvenAfterDoubleByteNames)
+{
+    EXPECT_TRUE(HasExtension("C:\\APP\\HELP.HLP", ".HLP"));
+    EXPECT_TRUE(HasExtension("C:\\APP\\help.hlp", ".HLP"));
+    EXPECT_TRUE(HasExtension("C:\\\xD6\xD0\xCE\xC4.lnk", ".LNK"));
+    EXPECT_FALSE(HasExtension("C:\\APP\\HELPHLP", ".HLP"));
+    EXPECT_FALSE(HasExtension("C:\\APP\\HELP.HLPX", ".HLP"));
+    EXPECT_FALSE(HasExtension(".HLP", ".HLP")) << "a name is needed before the extension";
+    EXPECT_FALSE(HasExtension("", ".HLP"));
+}

@@ -260,3 +260,28 @@ TEST_F(SharedCounter, AnimationPausesWhileAskingAndTheQuestionHasTheTitleItIsGiv
     DestroyWindow(WizardWindow);
     WizardWindow = nullptr;
 }
+
+TEST_F(SharedCounter, ThePhaseReadsTheNamesOnceAndStillFindsEveryCounter)
+{
+    SetDword(3);
+    // The counter spelt in other letters of the same name, as the log may.
+    std::string other = path;
+    for (char& c : other)
+        c = (char)(c >= 'a' && c <= 'z' ? c - 32 : (c >= 'A' && c <= 'Z' ? c + 32 : c));
+    SharedCounters counters = OpenSharedCounters(1000000);
+    ASSERT_NE(0u, counters.key);
+    EXPECT_EQ(1, counters.known) << "a key of fewer values than files is read once";
+    EXPECT_EQ(SharedKeep, ReleaseSharedFileIn(counters, other.c_str(), 1, request));
+    EXPECT_EQ(2u, GetDword());
+    std::string none = folder + "\\NOCOUNTER.DLL";
+    EXPECT_EQ(SharedNoCounter, ReleaseSharedFileIn(counters, none.c_str(), 1, request));
+    CloseSharedCounters(&counters);
+    EXPECT_EQ(0u, counters.key);
+
+    // Too few files for the names to be worth reading: each is looked up.
+    counters = OpenSharedCounters(1);
+    EXPECT_EQ(0, counters.known);
+    EXPECT_EQ(SharedKeep, ReleaseSharedFileIn(counters, path.c_str(), 1, request));
+    EXPECT_EQ(1u, GetDword());
+    CloseSharedCounters(&counters);
+}

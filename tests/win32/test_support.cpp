@@ -8,6 +8,7 @@
 #include "app/system_facts.h"
 #include "engine/uninstall.h"
 #include "engine/deferred.h"
+#include "engine/ownership_files_system.h"
 #include "engine/ownership_system.h"
 #include "engine/reporter.h"
 #include "log/items.h"
@@ -294,6 +295,7 @@ void ResetFileFlags()
     // tests stand for: the product's, as far as the file operations know.
     CreateDirectoryA("C:\\ktrtest", nullptr);
     LearnProductFolders("C:\\ktrtest\\INSTALL.LOG");
+    ForgetSystemFileFacts();
 }
 
 UninstallRequest SilentAutomaticRequest()

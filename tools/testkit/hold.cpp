@@ -1,10 +1,12 @@
-// KHOLD STOPFILE PATH...: opens every PATH for reading without delete or
-// write sharing (as a program using its files would), writes STOPFILE.ready,
+// KHOLD [/X] STOPFILE PATH...: opens every PATH for reading without delete or
+// write sharing (as a program using its files would; with /X without any
+// sharing, so that no one else may even read them), writes STOPFILE.ready,
 // then waits until STOPFILE exists (at most ten minutes) and lets go. Like a
 // well-behaved program it also lets go when the session ends (a restart),
 // through a hidden window that hears WM_QUERYENDSESSION.
 #include <windows.h>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,13 +30,19 @@ static LRESULT CALLBACK HoldWndProc(HWND window, UINT message, WPARAM wParam, LP
 
 int main(int argc, char** argv)
 {
-    if (argc < 3) {
-        fprintf(stderr, "usage: KHOLD STOPFILE PATH...\n");
+    int first = 1;
+    DWORD share = FILE_SHARE_READ;
+    if (argc > 1 && strcmp(argv[1], "/X") == 0) {
+        share = 0;
+        first = 2;
+    }
+    if (argc < first + 2) {
+        fprintf(stderr, "usage: KHOLD [/X] STOPFILE PATH...\n");
         return 2;
     }
-    for (int i = 2; i < argc; i++) {
-        HANDLE h =
-            CreateFileA(argv[i], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const char* stop = argv[first];
+    for (int i = first + 1; i < argc; i++) {
+        HANDLE h = CreateFileA(argv[i], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             fprintf(stderr, "KHOLD: cannot open %s\n", argv[i]);
             return 1;
@@ -48,12 +56,12 @@ int main(int argc, char** argv)
     RegisterClassA(&wc);
     CreateWindowA("KetraHold", "KHOLD", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
                   nullptr);
-    std::string ready = std::string(argv[1]) + ".ready";
+    std::string ready = std::string(stop) + ".ready";
     FILE* f = fopen(ready.c_str(), "w");
     if (f)
         fclose(f);
     for (int waited = 0; waited < 600 * 10; waited++) {
-        if (GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES)
+        if (GetFileAttributesA(stop) != INVALID_FILE_ATTRIBUTES)
             break;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
