@@ -24,7 +24,7 @@ struct Services {
     std::vector<ServiceItem> items;
     std::vector<void*> pointers;
     ItemList list;
-    RegistryEvidence evidence;
+    RegistryEvidence evidence = {};
     explicit Services(const std::vector<std::string>& names) : items(names.size()), list()
     {
         for (size_t i = 0; i < names.size(); i++) {
@@ -269,6 +269,12 @@ TEST(RegistryTrees, AServiceKeyIsTheProductsOnlyWhenTheLogMadeTheService)
                  {HKLM, "SYSTEM\\CurrentControlSet\\Enum\\ProdSvc", ReasonSharedKey}},
                 &own.evidence);
     ExpectTrees({{HKLM, "SYSTEM\\CurrentControlSet\\Services\\ProdSvc", ReasonSharedKey}}, nullptr);
+    // A name in the log is not enough when the service says otherwise: its
+    // program is none of the product's.
+    own.evidence.serviceOwned = [](const char* name) { return std::string(name) != "Other Svc"; };
+    ExpectTrees({{HKLM, "SYSTEM\\CurrentControlSet\\Services\\ProdSvc", OwnedByLog},
+                 {HKLM, "SYSTEM\\CurrentControlSet\\Services\\Other Svc", ReasonSharedKey}},
+                &own.evidence);
 }
 
 TEST(RegistryValues, CreatedValuesInTheSystemsConfigurationStay)
